@@ -1,0 +1,19 @@
+#pragma once
+
+#include "link/FrameCodec.h"
+
+namespace comm {
+
+// Modbus RTU: function 03 reads one holding register, function 06 writes one.
+class RtuCodec final : public FrameCodec
+{
+public:
+    QByteArray readRequest(int station, TAddress code) const override;
+    QByteArray writeRequest(TCommand command, int station, quint8 wireCode,
+                            quint16 value) const override;
+    int requestLength() const override { return 8; }
+    int replyLength() const override { return 7; }
+    std::optional<quint16> decodeReply(QByteArrayView reply) const override;
+};
+
+} // namespace comm

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "link/SerialIo.h"
+
+#include <QByteArray>
+#include <QList>
+#include <functional>
+
+// A scripted line: every write is recorded and answered by `answer`, whose bytes then wait in
+// the input like a driver buffer. Reads never block; they report the timeout they were given.
+class FakeLine final : public comm::SerialIo
+{
+public:
+    struct Log
+    {
+        QList<QByteArray> writes;
+        QList<int> readTimeouts;
+        QList<int> writeTimeouts;
+        int opens = 0;
+        int closes = 0;
+        int inputPurges = 0;
+        int openPort = 0;
+        comm::SerialSettings settings;
+        bool openNow = false;
+    };
+
+    // `log` outlives the line: the link owns the line and may destroy it first.
+    explicit FakeLine(Log* log) : m_log(log) {}
+
+    bool portExists = true;
+    bool configurable = true;
+    std::function<QByteArray(const QByteArray& request, int index)> answer;
+
+    bool open(int portNumber, const comm::SerialSettings& settings) override
+    {
+        ++m_log->opens;
+        m_log->openPort = portNumber;
+        m_log->settings = settings;
+        m_log->openNow = portExists;
+        return portExists && configurable;
+    }
+    bool isOpen() const override { return m_log->openNow; }
+    int write(QByteArrayView bytes, int timeoutMs) override
+    {
+        if (!m_log->openNow)
+            return 0;
+        const QByteArray request = bytes.toByteArray();
+        m_log->writes.append(request);
+        m_log->writeTimeouts.append(timeoutMs);
+        if (answer)
+            m_input += answer(request, int(m_log->writes.size()) - 1);
+        return int(bytes.size());
+    }
+    QByteArray read(int count, int timeoutMs) override
+    {
+        m_log->readTimeouts.append(timeoutMs);
+        const QByteArray chunk = m_input.left(count);
+        m_input.remove(0, chunk.size());
+        return chunk;
+    }
+    void purgeInput() override
+    {
+        ++m_log->inputPurges;
+        m_input.clear();
+    }
+    void close() override
+    {
+        if (m_log->openNow)
+            ++m_log->closes;
+        m_log->openNow = false;
+        m_input.clear();
+    }
+
+private:
+    Log* m_log;
+    QByteArray m_input;
+};
