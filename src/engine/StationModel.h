@@ -1,0 +1,86 @@
+#pragma once
+
+#include "link/LinkTypes.h"
+
+#include <QMutex>
+#include <QString>
+#include <array>
+
+constexpr int MonitorCount = 3;
+constexpr int SlotCount = 10;
+
+// How one Monitor's line is reached; copied into the link before every transaction.
+struct LineSettings
+{
+    int ComPort = 1;
+    int BaudRate = 2400;
+    TConverter Converter = TConverter::RS422_485;
+    TPsl Psl = TPsl::rtu;
+};
+
+// What the program knows of one controller slot. Texts are display-ready; an empty text
+// means no value is held.
+struct StationRecord
+{
+    int StationId = 0;
+    QString PvText;
+    QString SvText;
+    QString OutText;
+    int DecimalPlaces = 0;
+    QString HighLimitText;
+    QString LowLimitText;
+    bool AlarmAtFirst = false;
+    bool HighLatched = false;
+    bool LowLatched = false;
+    int DeviationCount = 0;
+    bool LinkLost = false;
+    int FailCount = 0;
+};
+
+struct PendingWrite
+{
+    int monitor = 1;
+    int slot = 1;
+    TAddress code = 0;
+    QString valueText;
+};
+
+// The station model and the engine's requests. Every field is guarded by `mutex`, which is
+// held only to copy values in or out, never across a serial transaction.
+class StationModel
+{
+public:
+    StationModel();
+
+    mutable QMutex mutex;
+
+    // Monitor 1..3, slot 1..10; the caller holds `mutex` (or the engine has not started).
+    StationRecord& station(int monitor, int slot) { return m_stations[index(monitor, slot)]; }
+    const StationRecord& station(int monitor, int slot) const
+    {
+        return m_stations[index(monitor, slot)];
+    }
+    LineSettings& line(int monitor) { return m_lines[size_t(monitor - 1)]; }
+    const LineSettings& line(int monitor) const { return m_lines[size_t(monitor - 1)]; }
+
+    bool ScanAll = false;
+    bool WritePending = false;
+    PendingWrite pendingWrite;
+    quint64 writeGeneration = 0; // bumped by every request, so a newer one is never cleared
+    bool RescanRequested = false;
+
+    static bool isValidSlot(int monitor, int slot)
+    {
+        return monitor >= 1 && monitor <= MonitorCount && slot >= 1 && slot <= SlotCount;
+    }
+
+private:
+    static size_t index(int monitor, int slot)
+    {
+        Q_ASSERT(isValidSlot(monitor, slot));
+        return size_t((monitor - 1) * SlotCount + (slot - 1));
+    }
+
+    std::array<StationRecord, MonitorCount * SlotCount> m_stations;
+    std::array<LineSettings, MonitorCount> m_lines;
+};

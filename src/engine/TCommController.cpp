@@ -1,0 +1,302 @@
+#include "engine/TCommController.h"
+
+#include "core/LocaleText.h"
+#include "engine/DecimalPointTables.h"
+#include "engine/DeviationEvaluation.h"
+#include "engine/ValueFormat.h"
+#include "engine/WriteConversion.h"
+
+#include <QLocale>
+#include <QMutexLocker>
+#include <QTime>
+
+namespace {
+
+constexpr TAddress CodeSv = 0;
+constexpr TAddress CodeInputSelection = 72;
+constexpr TAddress CodeDpSetting = 75;
+constexpr TAddress CodeFamily = 134;
+constexpr TAddress CodeOutput = 135;
+constexpr TAddress CodeStatus = 136;
+constexpr TAddress CodePv = 138;
+
+constexpr int RetriesReachable = 5;
+constexpr int RetriesLost = 1;
+constexpr int RetriesScan = 3;
+constexpr int FailuresTolerated = 3; // the fourth failed pass in a row loses the slot
+constexpr int LampBits = 0x1B;       // OUT1, OUT2, AL1, AL2; bit 2 is not shown
+
+} // namespace
+
+TCommController::TCommController(QObject* parent)
+    : TCommController(std::make_unique<TRs485Comm>(), parent)
+{
+}
+
+TCommController::TCommController(std::unique_ptr<TRs485Comm> link, QObject* parent)
+    : QThread(parent), m_link(std::move(link))
+{
+    qRegisterMetaType<EngineUpdate>();
+}
+
+TCommController::~TCommController()
+{
+    Stop();
+}
+
+void TCommController::Start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    start();
+}
+
+void TCommController::Stop()
+{
+    requestInterruption();
+    wait();
+}
+
+void TCommController::RequestWrite(int monitor, int slot, TAddress code, const QString& valueText)
+{
+    if (!StationModel::isValidSlot(monitor, slot))
+        return;
+    QMutexLocker lock(&m_model.mutex);
+    m_model.pendingWrite = {monitor, slot, code, valueText};
+    ++m_model.writeGeneration;
+    m_model.WritePending = true;
+}
+
+void TCommController::RequestRescan()
+{
+    QMutexLocker lock(&m_model.mutex);
+    m_model.RescanRequested = true;
+}
+
+StationRecord TCommController::stationCopy(int monitor, int slot) const
+{
+    QMutexLocker lock(&m_model.mutex);
+    return m_model.station(monitor, slot);
+}
+
+void TCommController::run()
+{
+    ScanDecimalPoints();
+    while (!stopRequested()) {
+        PollCycle();
+        msleep(1);
+    }
+}
+
+void TCommController::post(EngineUpdate::Kind kind, int monitor, int slot, int value)
+{
+    EngineUpdate update;
+    update.kind = kind;
+    update.monitor = monitor;
+    update.slot = slot;
+    update.value = value;
+    Q_EMIT updateRequested(update);
+}
+
+void TCommController::applyLine(int monitor)
+{
+    LineSettings line;
+    {
+        QMutexLocker lock(&m_model.mutex);
+        line = m_model.line(monitor);
+    }
+    m_link->ComPort = line.ComPort;
+    m_link->BaudRate = quint16(qBound(110, line.BaudRate, 38400));
+    m_link->Converter = line.Converter;
+    m_link->Psl = line.Psl;
+}
+
+std::optional<int> TCommController::readValue(int station, TAddress code)
+{
+    if (!m_link->Receive(station, code))
+        return std::nullopt;
+    return m_link->ReceivedText().toInt();
+}
+
+void TCommController::PollCycle()
+{
+    for (int m = 1; m <= MonitorCount; ++m)
+        for (int s = 1; s <= SlotCount; ++s) {
+            if (stopRequested())
+                return;
+            PollSlot(m, s);
+        }
+}
+
+void TCommController::PollSlot(int m, int s)
+{
+    bool writePending = false;
+    bool rescan = false;
+    {
+        QMutexLocker lock(&m_model.mutex);
+        writePending = m_model.WritePending;
+        rescan = m_model.RescanRequested;
+    }
+    if (writePending)
+        ExecuteWrite();
+    if (rescan)
+        ScanDecimalPoints();
+
+    applyLine(m);
+    int station = 0;
+    {
+        QMutexLocker lock(&m_model.mutex);
+        const StationRecord& rec = m_model.station(m, s);
+        m_link->ReadRetry = rec.LinkLost ? RetriesLost : RetriesReachable;
+        if (rec.LinkLost && !m_model.ScanAll)
+            return;
+        station = rec.StationId;
+    }
+
+    const auto pv = readValue(station, CodePv);
+    if (!pv) {
+        bool lost = false;
+        {
+            QMutexLocker lock(&m_model.mutex);
+            StationRecord& rec = m_model.station(m, s);
+            if (rec.FailCount < FailuresTolerated) {
+                ++rec.FailCount;
+            } else {
+                rec.FailCount = 0;
+                rec.LinkLost = true;
+                rec.PvText.clear();
+                rec.SvText.clear();
+                rec.OutText.clear();
+                lost = true;
+            }
+        }
+        if (lost) {
+            post(EngineUpdate::Lamps, m, s, 0);
+            post(EngineUpdate::Indicator, 0, 0, 0);
+        }
+        return;
+    }
+
+    const QLocale locale = QLocale::system();
+    {
+        QMutexLocker lock(&m_model.mutex);
+        StationRecord& rec = m_model.station(m, s);
+        rec.LinkLost = false;
+        rec.PvText = engine::formatValue(*pv, rec.DecimalPlaces, locale);
+        rec.FailCount = 0;
+    }
+    post(EngineUpdate::Indicator, m, s, 0);
+
+    if (const auto status = readValue(station, CodeStatus))
+        post(EngineUpdate::Lamps, m, s, *status & LampBits);
+
+    if (const auto sv = readValue(station, CodeSv)) {
+        const QString timeText = core::longTimeText(QTime::currentTime(), locale);
+        QList<engine::RaisedAlarm> alarms;
+        {
+            QMutexLocker lock(&m_model.mutex);
+            StationRecord& rec = m_model.station(m, s);
+            rec.SvText = engine::formatValue(*sv, rec.DecimalPlaces, locale);
+            alarms = engine::EvaluateDeviation(rec, m, s, rec.PvText, rec.SvText, timeText, locale);
+            rec.FailCount = 0;
+        }
+        for (const engine::RaisedAlarm& alarm : alarms) {
+            EngineUpdate update;
+            update.kind = EngineUpdate::Alarm;
+            update.monitor = m;
+            update.slot = s;
+            update.text = alarm.line;
+            update.countText = alarm.countText;
+            Q_EMIT updateRequested(update);
+        }
+    } else {
+        QMutexLocker lock(&m_model.mutex);
+        StationRecord& rec = m_model.station(m, s);
+        if (rec.FailCount < FailuresTolerated) {
+            ++rec.FailCount;
+        } else {
+            rec.FailCount = 0;
+            rec.SvText.clear();
+        }
+    }
+
+    const bool outputRead = m_link->Receive(station, CodeOutput);
+    QMutexLocker lock(&m_model.mutex);
+    StationRecord& rec = m_model.station(m, s);
+    if (outputRead)
+        rec.OutText = m_link->ReceivedText(); // raw, not scaled: the tile shows it on 0..1000
+    else
+        rec.OutText.clear();
+}
+
+void TCommController::ScanDecimalPoints()
+{
+    m_link->ReadRetry = RetriesScan;
+    for (int m = 1; m <= MonitorCount; ++m) {
+        applyLine(m);
+        for (int s = 1; s <= SlotCount; ++s) {
+            if (stopRequested())
+                return;
+            int station = 0;
+            {
+                QMutexLocker lock(&m_model.mutex);
+                station = m_model.station(m, s).StationId;
+            }
+            if (const auto family = readValue(station, CodeFamily)) {
+                const auto input = readValue(station, CodeInputSelection);
+                const int t = input ? *input : engine::fallbackInputSelection(*family);
+                const engine::DecimalRule rule = engine::decimalRule(*family, t);
+                std::optional<int> places;
+                if (rule.kind == engine::DecimalRule::Fixed) {
+                    places = rule.places;
+                } else if (rule.kind == engine::DecimalRule::FromDpSetting) {
+                    // A failed or nonsensical DP setting leaves the places the slot had: a
+                    // number that does not come from the setting would rescale every reading.
+                    const auto dp = readValue(station, CodeDpSetting);
+                    if (dp && *dp >= 0 && *dp <= 3)
+                        places = *dp;
+                }
+                QMutexLocker lock(&m_model.mutex);
+                StationRecord& rec = m_model.station(m, s);
+                rec.LinkLost = !input.has_value();
+                if (places)
+                    rec.DecimalPlaces = *places;
+            }
+            post(EngineUpdate::ScanProgress, m, 0, s);
+        }
+    }
+    QMutexLocker lock(&m_model.mutex);
+    m_model.RescanRequested = false;
+}
+
+void TCommController::ExecuteWrite()
+{
+    PendingWrite write;
+    quint64 generation = 0;
+    int station = 0;
+    int decimalPlaces = 0;
+    {
+        QMutexLocker lock(&m_model.mutex);
+        if (!m_model.WritePending)
+            return;
+        write = m_model.pendingWrite;
+        generation = m_model.writeGeneration;
+        const StationRecord& rec = m_model.station(write.monitor, write.slot);
+        station = rec.StationId;
+        decimalPlaces = rec.DecimalPlaces;
+    }
+    const int decimals = engine::factorDecimals(write.code, decimalPlaces);
+    const auto value = engine::convertWriteValue(write.valueText, decimals, QLocale::system());
+    // A value the 16-bit register cannot hold is dropped like a text that is no number:
+    // cut to its low 16 bits it would set the controller to something nobody asked for
+    // (2499.9 at three decimals would arrive as 9532).
+    if (value && value->integer >= -32768 && value->integer <= 65535) {
+        applyLine(write.monitor);
+        m_link->Send(WriteCommand, write.code, station, value->word);
+    }
+    QMutexLocker lock(&m_model.mutex);
+    // A request posted while this one was on the wire is the next write, not this one.
+    if (m_model.writeGeneration == generation)
+        m_model.WritePending = false;
+}

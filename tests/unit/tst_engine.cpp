@@ -1,0 +1,405 @@
+// The poll cycle, the decimal-point scan and the write path, step by step over a scripted
+// line of controllers (the thread itself is exercised against the simulator in e2e).
+#include "FakeLine.h"
+#include "engine/TCommController.h"
+#include "link/Crc.h"
+
+#include <QMap>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Modbus RTU controllers behind the fake line: registers per station, some of them silent.
+struct Bank
+{
+    QMap<int, QMap<int, int>> regs; // station -> code -> value
+    QSet<int> silent;
+    QSet<QPair<int, int>> silentCodes; // (station, code) that never answers
+
+    QByteArray answer(const QByteArray& req)
+    {
+        const int station = quint8(req[0]);
+        const int function = quint8(req[1]);
+        const int code = quint8(req[3]);
+        if (!regs.contains(station) || silent.contains(station)
+            || silentCodes.contains({station, code}))
+            return {};
+        if (function == 6) {
+            regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
+            return req;
+        }
+        const int v = regs[station].value(code) & 0xFFFF;
+        QByteArray r;
+        r.append(char(station));
+        r.append(char(3));
+        r.append(char(2));
+        r.append(char(v >> 8));
+        r.append(char(v & 0xFF));
+        const quint16 crc = comm::crc16Modbus(r);
+        r.append(char(crc & 0xFF));
+        r.append(char(crc >> 8));
+        return r;
+    }
+};
+
+struct Rig
+{
+    FakeLine::Log log;
+    Bank bank;
+    TCommController engine;
+    QList<EngineUpdate> updates;
+    std::function<void(const QByteArray&)> onFrame;
+
+    Rig() : engine(makeLink())
+    {
+        for (int m = 1; m <= 3; ++m)
+            engine.model().line(m) = {m, 38400, TConverter::RS485, TPsl::rtu};
+        QObject::connect(&engine, &TCommController::updateRequested, &engine,
+                         [this](const EngineUpdate& u) { updates << u; },
+                         Qt::DirectConnection);
+    }
+
+    std::unique_ptr<TRs485Comm> makeLink()
+    {
+        auto* line = new FakeLine(&log);
+        line->answer = [this](const QByteArray& req, int) {
+            if (onFrame)
+                onFrame(req);
+            return bank.answer(req);
+        };
+        return std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line));
+    }
+
+    void controller(int station, int pv, int sv, int out = 0, int status = 0)
+    {
+        bank.regs[station] = {{138, pv}, {0, sv}, {135, out}, {136, status}, {134, 104}, {72, 0}};
+    }
+
+    QList<QByteArray> writesSince(int from) const { return log.writes.mid(from); }
+};
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsTheFourValuesOfASlot();
+    void lampsFollowStatusBits_data();
+    void lampsFollowStatusBits();
+    void silentControllerKeepsValuesThreePasses();
+    void onlyScanSkipsLostUntilRescan();
+    void scanAllBringsLostBack();
+    void svFailuresShareTheCounter();
+    void stationIdKeepsLowByte();
+    void writeGoesOutAtTheNextStep();
+    void lastWriteWins();
+    void writeConversionOnTheWire_data();
+    void writeConversionOnTheWire();
+    void badWriteTextSendsNothing();
+    void writePostedDuringSendStaysPending();
+    void decimalScan_data();
+    void decimalScan();
+    void scanProgressAndRescanFlag();
+};
+
+void TestEngine::readsTheFourValuesOfASlot()
+{
+    Rig rig;
+    rig.controller(1, 253, 300, 523, 0);
+    rig.engine.model().station(1, 1).DecimalPlaces = 1;
+    rig.engine.PollSlot(1, 1);
+    const StationRecord r = rig.engine.stationCopy(1, 1);
+    QCOMPARE(r.PvText, QStringLiteral("25.3"));
+    QCOMPARE(r.SvText, QStringLiteral("30.0"));
+    QCOMPARE(r.OutText, QStringLiteral("523")); // never scaled
+    QVERIFY(!r.LinkLost);
+    // PV, status, SV, output, in that order, on the first line's port.
+    const QList<QByteArray> expected = {hex("0103008a0001a5e0"), hex("010300880001"),
+                                        hex("010300000001"), hex("010300870001")};
+    QCOMPARE(rig.log.writes.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(rig.log.writes[i].startsWith(expected[i]));
+    QCOMPARE(rig.log.openPort, 1);
+    QCOMPARE(rig.updates.size(), 2);
+    QCOMPARE(rig.updates[0].kind, EngineUpdate::Indicator);
+    QCOMPARE(rig.updates[0].monitor, 1);
+    QCOMPARE(rig.updates[1].kind, EngineUpdate::Lamps);
+}
+
+void TestEngine::lampsFollowStatusBits_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("lamps");
+    QTest::newRow("9: OUT1 and AL1") << 9 << 0x09;
+    QTest::newRow("4: nothing shown") << 4 << 0;
+    QTest::newRow("-1: all four") << -1 << 0x1B;
+    QTest::newRow("16: AL2") << 16 << 0x10;
+}
+
+void TestEngine::lampsFollowStatusBits()
+{
+    QFETCH(int, status);
+    QFETCH(int, lamps);
+    Rig rig;
+    rig.controller(21, 100, 100, 0, status);
+    rig.engine.PollSlot(3, 1);
+    QCOMPARE(rig.updates.size(), 2);
+    QCOMPARE(rig.updates[0].kind, EngineUpdate::Indicator);
+    QCOMPARE(rig.updates[0].monitor, 3);
+    QCOMPARE(rig.updates[0].slot, 1);
+    QCOMPARE(rig.updates[1].kind, EngineUpdate::Lamps);
+    QCOMPARE(rig.updates[1].value, lamps);
+}
+
+void TestEngine::silentControllerKeepsValuesThreePasses()
+{
+    Rig rig;
+    rig.controller(5, 200, 210, 10);
+    rig.engine.PollSlot(1, 5);
+    rig.bank.silent << 5;
+    for (int pass = 1; pass <= 3; ++pass) {
+        const int before = int(rig.log.writes.size());
+        rig.engine.PollSlot(1, 5);
+        QCOMPARE(rig.log.writes.size() - before, 6); // ReadRetry 5: six attempts of the PV
+        QCOMPARE(rig.engine.stationCopy(1, 5).PvText, QStringLiteral("200"));
+        QCOMPARE(rig.engine.stationCopy(1, 5).FailCount, pass);
+    }
+    rig.updates.clear();
+    rig.engine.PollSlot(1, 5);
+    const StationRecord r = rig.engine.stationCopy(1, 5);
+    QVERIFY(r.LinkLost);
+    QVERIFY(r.PvText.isEmpty() && r.SvText.isEmpty() && r.OutText.isEmpty());
+    QCOMPARE(r.FailCount, 0);
+    QCOMPARE(rig.updates.size(), 2);
+    QCOMPARE(rig.updates[0].kind, EngineUpdate::Lamps);
+    QCOMPARE(rig.updates[0].value, 0);
+    QCOMPARE(rig.updates[1].kind, EngineUpdate::Indicator);
+    QCOMPARE(rig.updates[1].monitor, 0); // all white
+}
+
+void TestEngine::onlyScanSkipsLostUntilRescan()
+{
+    Rig rig;
+    rig.controller(5, 200, 210);
+    rig.engine.model().station(1, 5).LinkLost = true;
+    rig.engine.PollSlot(1, 5);
+    QCOMPARE(rig.log.writes.size(), 0);
+    QVERIFY(rig.engine.stationCopy(1, 5).PvText.isEmpty());
+    // The scan asks every slot whatever its state and finds it again.
+    rig.engine.RequestRescan();
+    rig.engine.PollSlot(1, 5);
+    QVERIFY(!rig.engine.stationCopy(1, 5).LinkLost);
+    QCOMPARE(rig.engine.stationCopy(1, 5).PvText, QStringLiteral("20.0"));
+}
+
+void TestEngine::scanAllBringsLostBack()
+{
+    Rig rig;
+    rig.controller(5, 200, 210);
+    rig.engine.model().station(1, 5).LinkLost = true;
+    rig.engine.model().ScanAll = true;
+    rig.bank.silent << 5;
+    rig.engine.PollSlot(1, 5);
+    QCOMPARE(rig.log.writes.size(), 2); // a lost slot gets two attempts
+    rig.bank.silent.clear();
+    rig.engine.PollSlot(1, 5);
+    QVERIFY(!rig.engine.stationCopy(1, 5).LinkLost);
+    QCOMPARE(rig.engine.stationCopy(1, 5).PvText, QStringLiteral("200"));
+}
+
+void TestEngine::svFailuresShareTheCounter()
+{
+    Rig rig;
+    rig.controller(2, 100, 150);
+    rig.engine.PollSlot(1, 2);
+    rig.bank.silentCodes.insert({2, 0});
+    // The PV keeps answering and resets the counter each time: the SV is never cleared.
+    for (int pass = 0; pass < 6; ++pass)
+        rig.engine.PollSlot(1, 2);
+    QCOMPARE(rig.engine.stationCopy(1, 2).SvText, QStringLiteral("150"));
+    QCOMPARE(rig.engine.stationCopy(1, 2).FailCount, 1);
+}
+
+void TestEngine::stationIdKeepsLowByte()
+{
+    Rig rig;
+    rig.controller(44, 1, 1);
+    rig.engine.model().station(2, 3).StationId = 300;
+    rig.engine.PollSlot(2, 3);
+    QCOMPARE(quint8(rig.log.writes.first()[0]), quint8(44));
+    QCOMPARE(rig.engine.stationCopy(2, 3).PvText, QStringLiteral("1"));
+    QCOMPARE(rig.log.openPort, 2);
+}
+
+void TestEngine::writeGoesOutAtTheNextStep()
+{
+    Rig rig;
+    for (int id = 11; id <= 20; ++id)
+        rig.controller(id, 100, 100);
+    rig.engine.model().station(2, 7).DecimalPlaces = 1;
+    rig.engine.PollSlot(2, 7);
+    rig.engine.RequestWrite(2, 7, 0, QStringLiteral("123.5"));
+    const int from = int(rig.log.writes.size());
+    rig.engine.PollSlot(2, 8);
+    const auto writes = rig.writesSince(from);
+    QCOMPARE(writes.first(), hex("1106000004d3") + writes.first().right(2));
+    QCOMPARE(rig.bank.regs[17][0], 1235);
+    QVERIFY(!rig.engine.model().WritePending);
+    // The write comes first, then slot (2, 8) is read.
+    QCOMPARE(quint8(writes.at(1)[0]), quint8(18));
+}
+
+void TestEngine::lastWriteWins()
+{
+    Rig rig;
+    rig.controller(1, 100, 100);
+    rig.engine.RequestWrite(1, 1, 0, QStringLiteral("50"));
+    rig.engine.RequestWrite(1, 1, 0, QStringLiteral("60"));
+    rig.engine.PollSlot(1, 1);
+    int sends = 0;
+    for (const QByteArray& w : rig.log.writes)
+        sends += quint8(w[1]) == 6;
+    QCOMPARE(sends, 1);
+    QCOMPARE(rig.bank.regs[1][0], 60);
+    QCOMPARE(rig.engine.stationCopy(1, 1).SvText, QStringLiteral("60"));
+}
+
+void TestEngine::writeConversionOnTheWire_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("SV 123.5 at 1") << 0 << "123.5" << 1 << hex("0106000004d3ca97");
+    QTest::newRow("SV 123.5 at 2") << 0 << "123.5" << 2 << hex("01060000303e");
+    QTest::newRow("SV 123.5 at 0") << 0 << "123.5" << 0 << hex("01060000007b");
+    QTest::newRow("SV -5.5 at 1") << 0 << "-5.5" << 1 << hex("01060000ffc9");
+    QTest::newRow("code 101 1.5") << 101 << "1.5" << 0 << hex("0106006505dc");
+    QTest::newRow("code 98 5 goes to 100") << 98 << "5" << 0 << hex("010600640005");
+    QTest::newRow("code 2 1") << 2 << "1" << 3 << hex("010600020001");
+    QTest::newRow("code 1 87.5") << 1 << "87.5" << 3 << hex("01060001036b");
+    QTest::newRow("code 57 3.25") << 57 << "3.25" << 3 << hex("010600390020");
+}
+
+void TestEngine::writeConversionOnTheWire()
+{
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QFETCH(int, decimals);
+    QFETCH(QByteArray, frame);
+    Rig rig;
+    rig.engine.model().station(1, 1).DecimalPlaces = decimals;
+    rig.engine.RequestWrite(1, 1, TAddress(code), text);
+    rig.engine.ExecuteWrite();
+    QCOMPARE(rig.log.writes.size(), 1);
+    QVERIFY2(rig.log.writes.first().startsWith(frame), rig.log.writes.first().toHex().constData());
+}
+
+void TestEngine::badWriteTextSendsNothing()
+{
+    Rig rig;
+    rig.engine.model().station(1, 1).DecimalPlaces = 3;
+    // Not a number, or more than a 16-bit register holds once scaled (2499.9 x 1000).
+    for (const QString& text : {QString(), QStringLiteral("abc"), QStringLiteral("1.2.3"),
+                                QStringLiteral("2499.9"), QStringLiteral("-32.769")}) {
+        rig.engine.RequestWrite(1, 1, 0, text);
+        rig.engine.ExecuteWrite();
+        QVERIFY(!rig.engine.model().WritePending);
+    }
+    QCOMPARE(rig.log.writes.size(), 0);
+}
+
+void TestEngine::writePostedDuringSendStaysPending()
+{
+    Rig rig;
+    rig.controller(1, 100, 100);
+    rig.onFrame = [&](const QByteArray& frame) {
+        if (quint8(frame[1]) == 6 && rig.bank.regs[1][0] == 100)
+            rig.engine.RequestWrite(1, 1, 0, QStringLiteral("8"));
+    };
+    rig.engine.RequestWrite(1, 1, 0, QStringLiteral("7"));
+    rig.engine.ExecuteWrite();
+    QCOMPARE(rig.bank.regs[1][0], 7);
+    QVERIFY(rig.engine.model().WritePending);
+    rig.engine.ExecuteWrite();
+    QCOMPARE(rig.bank.regs[1][0], 8);
+    QVERIFY(!rig.engine.model().WritePending);
+}
+
+void TestEngine::decimalScan_data()
+{
+    QTest::addColumn<int>("family");
+    QTest::addColumn<int>("input");   // -1: code 72 does not answer
+    QTest::addColumn<int>("dp");      // -1: code 75 does not answer
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("A input 0") << 104 << 0 << 2 << 3 << 1 << false;
+    QTest::newRow("A input 2") << 104 << 2 << 2 << 3 << 0 << false;
+    QTest::newRow("A input 53 takes DP") << 104 << 53 << 2 << 0 << 2 << false;
+    QTest::newRow("B input 9") << 7 << 9 << 2 << 0 << 1 << false;
+    QTest::newRow("B input 18 takes DP") << 7 << 18 << 3 << 0 << 3 << false;
+    QTest::newRow("B input 30 keeps") << 7 << 30 << 3 << 2 << 2 << false;
+    QTest::newRow("no input code: lost, 0 places") << 104 << -1 << 2 << 3 << 0 << true;
+    QTest::newRow("DP read fails: keeps") << 104 << 53 << -1 << 1 << 1 << false;
+    QTest::newRow("DP out of range: keeps") << 104 << 53 << 9 << 1 << 1 << false;
+}
+
+void TestEngine::decimalScan()
+{
+    QFETCH(int, family);
+    QFETCH(int, input);
+    QFETCH(int, dp);
+    QFETCH(int, before);
+    QFETCH(int, after);
+    QFETCH(bool, lost);
+    Rig rig;
+    rig.controller(4, 0, 0);
+    rig.bank.regs[4][134] = family;
+    rig.bank.regs[4][72] = input;
+    rig.bank.regs[4][75] = dp;
+    if (input < 0)
+        rig.bank.silentCodes.insert({4, 72});
+    if (dp < 0)
+        rig.bank.silentCodes.insert({4, 75});
+    rig.engine.model().station(1, 4).DecimalPlaces = before;
+    rig.engine.model().station(1, 4).LinkLost = !lost;
+    rig.engine.ScanDecimalPoints();
+    QCOMPARE(rig.engine.stationCopy(1, 4).DecimalPlaces, after);
+    QCOMPARE(rig.engine.stationCopy(1, 4).LinkLost, lost);
+}
+
+void TestEngine::scanProgressAndRescanFlag()
+{
+    Rig rig;
+    rig.controller(3, 0, 0);
+    rig.engine.model().station(1, 9).LinkLost = true; // silent slot: left as it was
+    rig.engine.model().station(1, 9).DecimalPlaces = 2;
+    rig.engine.RequestRescan();
+    rig.engine.ScanDecimalPoints();
+    QVERIFY(!rig.engine.model().RescanRequested);
+    QCOMPARE(rig.updates.size(), 30);
+    for (int i = 0; i < 30; ++i) {
+        QCOMPARE(rig.updates[i].kind, EngineUpdate::ScanProgress);
+        QCOMPARE(rig.updates[i].monitor, i / 10 + 1);
+        QCOMPARE(rig.updates[i].value, i % 10 + 1);
+    }
+    QVERIFY(rig.engine.stationCopy(1, 9).LinkLost);
+    QCOMPARE(rig.engine.stationCopy(1, 9).DecimalPlaces, 2);
+    // Every read of the scan makes four attempts; a silent slot costs four family reads.
+    int familyReads = 0;
+    for (const QByteArray& w : rig.log.writes)
+        familyReads += quint8(w[0]) == 9 && quint8(w[3]) == 134;
+    QCOMPARE(familyReads, 4);
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
