@@ -30,6 +30,8 @@ public:
                                     quint16 value) const = 0;
     virtual int requestLength() const = 0;
     virtual int replyLength() const = 0;
+    // What a controller sends back for a write.
+    virtual int writeReplyLength() const = 0;
     // The register value of a reply of exactly replyLength() bytes, or nothing when the
     // reply does not check out.
     virtual std::optional<quint16> decodeReply(QByteArrayView reply) const = 0;

@@ -266,7 +266,9 @@ void QtSerialIo::close()
 {
     if (!m_port)
         return;
-    tcflush(m_fd, TCIOFLUSH);
+    // On a pty, "pending output" is what the other end has not read yet: bytes that have
+    // already left, as far as any wire is concerned. Flushing them would eat every write.
+    tcflush(m_fd, m_isPty ? TCIFLUSH : TCIOFLUSH);
     m_port->close();
     m_port.reset();
     m_fd = -1;

@@ -13,6 +13,7 @@ public:
                             quint16 value) const override;
     int requestLength() const override { return 8; }
     int replyLength() const override { return 7; }
+    int writeReplyLength() const override { return 8; } // function 06 echoes the request
     std::optional<quint16> decodeReply(QByteArrayView reply) const override;
 };
 

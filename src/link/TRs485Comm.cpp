@@ -44,6 +44,10 @@ comm::SerialSettings TRs485Comm::settingsFor(int baud) const
 void TRs485Comm::OpenPort(int port, int baud)
 {
     m_portReady = m_io->open(port, settingsFor(baud));
+    // A port that would not take its settings talks at the wrong speed or framing; it is not
+    // used at all, so the transaction's writes and reads fail cleanly.
+    if (!m_portReady)
+        m_io->close();
 }
 
 void TRs485Comm::ClosePort()
@@ -60,7 +64,16 @@ void TRs485Comm::Send(TCommand command, TAddress code, int station, quint16 valu
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray frame = codec.writeRequest(command, station, comm::wireAddress(code), value);
     m_lastWriteCount = m_io->write(frame, int(frame.size()) * WriteMsPerByte);
-    // Whatever the controller answers is discarded by the purge in ClosePort.
+    // The controller's answer is not used, but it has to be over before the line carries the
+    // next request: on a half-duplex bus the two would collide, and an answer arriving after
+    // the next open would be taken for the reply to the next read (a VELN write answer looks
+    // like a read reply of the written value). Whatever comes is discarded; a controller that
+    // does not answer writes costs one read deadline.
+    if (m_lastWriteCount == frame.size()) {
+        const int echo = Converter == TConverter::RS422_485 ? codec.requestLength() : 0;
+        const int answer = echo + codec.writeReplyLength();
+        m_io->read(answer, answer * ReadByteTimeout);
+    }
     ClosePort();
 }
 

@@ -13,6 +13,7 @@ public:
                             quint16 value) const override;
     int requestLength() const override { return 7; }
     int replyLength() const override { return 8; }
+    int writeReplyLength() const override { return 8; }
     std::optional<quint16> decodeReply(QByteArrayView reply) const override;
 };
 

@@ -144,8 +144,10 @@ void TestLink::sendFrames()
     rig.line->answer = [](const QByteArray& request, int) { return request; };
     rig.comm.Send(WriteCommand, TAddress(code), 1, quint16(value));
     QCOMPARE(rig.log.writes, QList<QByteArray>{frame});
-    // Sent once, nothing read, port closed (the controller's answer is discarded).
-    QCOMPARE(rig.log.readTimeouts.size(), 0);
+    // Sent once; the controller's answer is let pass (default converter: with the echo) and
+    // discarded, and the port closed.
+    QCOMPARE(rig.log.writes.size(), 1);
+    QCOMPARE(rig.log.readTimeouts, QList<int>{(int(frame.size()) + 8) * 12});
     QCOMPARE(rig.log.closes, 1);
     QCOMPARE(rig.log.writeTimeouts.first(), int(frame.size()) * 7);
     QVERIFY(!rig.comm.SendBusy());

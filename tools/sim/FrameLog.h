@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ControllerModel.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <mutex>
+
+namespace sim {
+
+// One line per received frame, written at once so that a test reading the file sees every
+// frame the simulator has taken in: "<ms since start> COM<n> <hex>".
+class FrameLog
+{
+public:
+    explicit FrameLog(Clock::time_point start);
+    ~FrameLog();
+    FrameLog(const FrameLog&) = delete;
+    FrameLog& operator=(const FrameLog&) = delete;
+
+    // An empty path keeps the log off.
+    bool open(const QString& path, QString* error);
+    void record(Clock::time_point received, int com, QByteArrayView bytes);
+
+private:
+    Clock::time_point m_start;
+    int m_fd = -1;
+    std::mutex m_mutex;
+};
+
+} // namespace sim

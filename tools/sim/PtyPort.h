@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace sim {
+
+// One pseudo-terminal standing in for a serial line, published as a symbolic link that
+// names its device. The program under test opens and closes the device for every
+// transaction, so this side keeps its own descriptor on the device (else the master reads
+// EIO whenever the program has it closed) and watches the device's open/close events to
+// know whether anyone is listening.
+class PtyPort
+{
+public:
+    PtyPort() = default;
+    ~PtyPort();
+    PtyPort(const PtyPort&) = delete;
+    PtyPort& operator=(const PtyPort&) = delete;
+
+    // Creates the pty and publishes `linkPath` -> device, replacing a stale link.
+    bool open(const QString& linkPath, QString* error);
+    // Removes the link (when it is still ours) and closes the pty.
+    void close();
+
+    bool isOpen() const { return m_master >= 0; }
+    int masterFd() const { return m_master; }
+    QString device() const { return m_device; }
+
+    // Speed the client has set on the device, in bit/s; 0 when unknown.
+    int clientBaud() const;
+
+    // True while some other descriptor has the device open.
+    bool clientPresent();
+
+    // Sends bytes towards the client. Bytes sent while nobody has the device open are lost,
+    // as on a real port, instead of waiting in the pty for the next transaction.
+    void send(QByteArrayView bytes);
+
+private:
+    void drainOpenEvents();
+
+    int m_master = -1;
+    int m_slave = -1;
+    int m_inotify = -1;
+    int m_clients = 0;
+    QString m_device;
+    QString m_link;
+};
+
+} // namespace sim
