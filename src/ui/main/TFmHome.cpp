@@ -143,6 +143,9 @@ void TFmHome::buildMonitorPage()
                 QStringLiteral("Controller%1%2").arg(QLatin1Char(letters[m - 1])).arg(s));
             tile->move(at);
             tile->setSlotNumber(s);
+            // The ID box shows the slot's station ID; the stored IDs replace it when the
+            // settings are restored.
+            tile->setIdText(QString::number(m_engine->model().station(m, s).StationId));
             // SET opens the Set Controller dialog; it is connected here when that dialog
             // becomes part of the program.
             m_tiles[size_t(m - 1)][size_t(s - 1)] = tile;
@@ -191,6 +194,10 @@ void TFmHome::buildPageButtons()
         auto* button = new PageButton(this);
         button->setObjectName(QStringLiteral("ImgButton%1").arg(info.number));
         button->setGeometry(info.left, 498, info.number == 1 ? 113 : 112, 41);
+        // The built-in look until the first switch reads the pictures from disk.
+        button->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        button->setAlignment(Qt::AlignCenter);
+        button->setText(QString::fromLatin1(info.caption).section(QStringLiteral("-->"), 1));
         const int number = info.number;
         connect(button, &PageButton::clicked, this, [this, number] { switchPage(number); });
         m_pageButtons[size_t(number - 1)] = button;
