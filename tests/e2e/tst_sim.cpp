@@ -2,9 +2,9 @@
 // commands, its options. Expected frames are known answers computed with an independent
 // Modbus implementation, not with our own CRC code.
 
+#include "RawPort.h"
 #include "SimProcess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -15,94 +15,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
-struct Exchange
-{
-    QByteArray bytes;
-    double echoMs = -1; // since the write, when the first `echoLength` bytes were in
-    double doneMs = -1; // since the write, when the last byte came in
-};
-
-// The program's side of the line, done with plain POSIX calls.
-class RawPort
-{
-public:
-    explicit RawPort(const QString& path, int baud = 38400)
-    {
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        m_errno = errno;
-        if (m_fd < 0)
-            return;
-        termios tio{};
-        ::tcgetattr(m_fd, &tio);
-        ::cfmakeraw(&tio);
-        ::cfsetspeed(&tio, speed(baud));
-        ::tcsetattr(m_fd, TCSANOW, &tio);
-    }
-    ~RawPort()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool isOpen() const { return m_fd >= 0; }
-    int openErrno() const { return m_errno; }
-
-    void send(const QByteArray& bytes)
-    {
-        QCOMPARE(qsizetype(::write(m_fd, bytes.data(), size_t(bytes.size()))), bytes.size());
-    }
-
-    // Writes the request and collects what comes back until `quietMs` pass without a byte
-    // after the first one, or `silentMs` pass without any.
-    Exchange transact(const QByteArray& request, int echoLength = 0, int silentMs = 150,
-                      int quietMs = 40)
-    {
-        Exchange ex;
-        QElapsedTimer clock;
-        clock.start();
-        send(request);
-        double last = 0;
-        for (;;) {
-            const double now = clock.nsecsElapsed() / 1e6;
-            const double wait = ex.bytes.isEmpty() ? silentMs - now : quietMs - (now - last);
-            if (wait <= 0)
-                break;
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(wait) + 1) <= 0)
-                continue;
-            char buf[256];
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n <= 0)
-                continue;
-            last = clock.nsecsElapsed() / 1e6;
-            ex.bytes.append(buf, n);
-            if (ex.echoMs < 0 && ex.bytes.size() >= echoLength)
-                ex.echoMs = last;
-            ex.doneMs = last;
-        }
-        return ex;
-    }
-
-private:
-    static speed_t speed(int baud)
-    {
-        switch (baud) {
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        default: return B38400;
-        }
-    }
-    int m_fd = -1;
-    int m_errno = 0;
-};
+using Exchange = RawPort::Exchange;
 
 QByteArray hex(const char* text)
 {
@@ -110,8 +26,8 @@ QByteArray hex(const char* text)
 }
 
 // Station 5 on COM1 with known register contents and no thermal model.
-const QString Station5 = QStringLiteral(
-    "com=1,id=5,pv=2400,sv=2500,out=300,status=9,input=53,reg137=2400,model=off");
+const QString Station5 =
+    QStringLiteral("com=1,id=5,pv=2400,sv=2500,out=300,status=9,input=53,reg137=2400,model=off");
 
 QStringList lineArgs(const QString& psl, const QString& converter, const QString& extra = {})
 {
@@ -122,8 +38,7 @@ QStringList lineArgs(const QString& psl, const QString& converter, const QString
 
 // Polls a condition that reads live values: evaluated once per round, so a value that
 // flickers with the model's noise cannot pass and then fail the same check.
-template <typename Condition>
-bool eventually(Condition condition, int timeoutMs)
+template <typename Condition> bool eventually(Condition condition, int timeoutMs)
 {
     for (QDeadlineTimer due(timeoutMs); !condition(); QThread::msleep(20))
         if (due.hasExpired())
@@ -179,31 +94,44 @@ void TstSim::replies_data()
 
     const QByteArray rtuReadPv = hex("0503008a0001a464");
     const QByteArray velnReadInput = hex("5205004800009f");
-    QTest::newRow("rtu rs485 read PV") << "rtu" << "rs485" << rtuReadPv << hex("05030209604ffc");
+    QTest::newRow("rtu rs485 read PV") << "rtu"
+                                       << "rs485" << rtuReadPv << hex("05030209604ffc");
     QTest::newRow("rtu rs422 read PV: echo, then reply")
-        << "rtu" << "rs422" << rtuReadPv << rtuReadPv + hex("05030209604ffc");
+        << "rtu"
+        << "rs422" << rtuReadPv << rtuReadPv + hex("05030209604ffc");
     QTest::newRow("rtu read input selection")
-        << "rtu" << "rs485" << hex("0503004800010598") << hex("05030200358993");
+        << "rtu"
+        << "rs485" << hex("0503004800010598") << hex("05030200358993");
     QTest::newRow("rtu read three registers")
-        << "rtu" << "rs485" << hex("050300870003b466") << hex("050306012c0009096055d8");
+        << "rtu"
+        << "rs485" << hex("050300870003b466") << hex("050306012c0009096055d8");
     QTest::newRow("rtu write answers with the request")
-        << "rtu" << "rs485" << hex("05060000012c8803") << hex("05060000012c8803");
+        << "rtu"
+        << "rs485" << hex("05060000012c8803") << hex("05060000012c8803");
     QTest::newRow("veln rs485 read PV")
-        << "veln" << "rs485" << hex("5205008a0000e1") << hex("5205008a000960f8");
+        << "veln"
+        << "rs485" << hex("5205008a0000e1") << hex("5205008a000960f8");
     QTest::newRow("veln rs422 read input: echo, then reply")
-        << "veln" << "rs422" << velnReadInput << velnReadInput + hex("5205004800003582");
+        << "veln"
+        << "rs422" << velnReadInput << velnReadInput + hex("5205004800003582");
     QTest::newRow("veln write answers with the new value")
-        << "veln" << "rs485" << hex("57050000012c89") << hex("5705000000012c32");
+        << "veln"
+        << "rs485" << hex("57050000012c89") << hex("5705000000012c32");
     QTest::newRow("rtu unknown station stays silent")
-        << "rtu" << "rs485" << hex("0603008a0001a457") << QByteArray();
+        << "rtu"
+        << "rs485" << hex("0603008a0001a457") << QByteArray();
     QTest::newRow("rtu unknown station on rs422: the echo alone")
-        << "rtu" << "rs422" << hex("0603008a0001a457") << hex("0603008a0001a457");
-    QTest::newRow("rtu bad CRC ignored") << "rtu" << "rs485" << hex("0503008a0001a465") << QByteArray();
+        << "rtu"
+        << "rs422" << hex("0603008a0001a457") << hex("0603008a0001a457");
+    QTest::newRow("rtu bad CRC ignored") << "rtu"
+                                         << "rs485" << hex("0503008a0001a465") << QByteArray();
     QTest::newRow("rtu unknown function ignored")
-        << "rtu" << "rs485" << hex("0504008a000111a4") << QByteArray();
-    QTest::newRow("veln bad checksum ignored")
-        << "veln" << "rs485" << hex("5205008a0000e2") << QByteArray();
-    QTest::newRow("rtu request on a veln line ignored") << "veln" << "rs485" << rtuReadPv << QByteArray();
+        << "rtu"
+        << "rs485" << hex("0504008a000111a4") << QByteArray();
+    QTest::newRow("veln bad checksum ignored") << "veln"
+                                               << "rs485" << hex("5205008a0000e2") << QByteArray();
+    QTest::newRow("rtu request on a veln line ignored") << "veln"
+                                                        << "rs485" << rtuReadPv << QByteArray();
 }
 
 void TstSim::replies()
@@ -253,22 +181,32 @@ void TstSim::faults_data()
     QTest::addColumn<QString>("psl");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("checkValid");  // reply passes the program's check
+    QTest::addColumn<bool>("checkValid");   // reply passes the program's check
     QTest::addColumn<QByteArray>("prefix"); // bytes the spoilt reply still starts with
     QTest::addColumn<int>("minDelayMs");
 
     const QByteArray rtu = hex("05030209604ffc");
     const QByteArray veln = hex("5205008a000960f8");
-    QTest::newRow("rtu silent") << "rtu" << "silent" << 0 << false << QByteArray() << 0;
-    QTest::newRow("rtu badcrc") << "rtu" << "badcrc" << 7 << false << rtu.left(5) << 0;
-    QTest::newRow("rtu short") << "rtu" << "short" << 6 << false << rtu.left(6) << 0;
-    QTest::newRow("rtu long") << "rtu" << "long" << 9 << false << rtu << 0;
-    QTest::newRow("rtu swapcrc") << "rtu" << "swapcrc" << 7 << true << hex("0503020960fc4f") << 0;
-    QTest::newRow("rtu late 150") << "rtu" << "late 150" << 7 << true << rtu << 150;
-    QTest::newRow("veln badcrc") << "veln" << "badcrc" << 8 << false << veln.left(7) << 0;
-    QTest::newRow("veln short") << "veln" << "short" << 7 << false << veln.left(7) << 0;
-    QTest::newRow("veln long") << "veln" << "long" << 10 << false << veln << 0;
-    QTest::newRow("veln late 120") << "veln" << "late 120" << 8 << true << veln << 120;
+    QTest::newRow("rtu silent") << "rtu"
+                                << "silent" << 0 << false << QByteArray() << 0;
+    QTest::newRow("rtu badcrc") << "rtu"
+                                << "badcrc" << 7 << false << rtu.left(5) << 0;
+    QTest::newRow("rtu short") << "rtu"
+                               << "short" << 6 << false << rtu.left(6) << 0;
+    QTest::newRow("rtu long") << "rtu"
+                              << "long" << 9 << false << rtu << 0;
+    QTest::newRow("rtu swapcrc") << "rtu"
+                                 << "swapcrc" << 7 << true << hex("0503020960fc4f") << 0;
+    QTest::newRow("rtu late 150") << "rtu"
+                                  << "late 150" << 7 << true << rtu << 150;
+    QTest::newRow("veln badcrc") << "veln"
+                                 << "badcrc" << 8 << false << veln.left(7) << 0;
+    QTest::newRow("veln short") << "veln"
+                                << "short" << 7 << false << veln.left(7) << 0;
+    QTest::newRow("veln long") << "veln"
+                               << "long" << 10 << false << veln << 0;
+    QTest::newRow("veln late 120") << "veln"
+                                   << "late 120" << 8 << true << veln << 120;
 }
 
 void TstSim::faults()
@@ -321,20 +259,45 @@ void TstSim::controlCommands_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("answer"); // prefix of the expected answer
 
-    QTest::newRow("get PV") << "rtu" << "get 1 5 138" << "value 2400";
-    QTest::newRow("set any register") << "rtu" << "set 1 5 200 -7" << "ok";
-    QTest::newRow("unknown station") << "rtu" << "get 1 6 138" << "error no station 6 on COM1";
-    QTest::newRow("unknown line") << "rtu" << "gone 2" << "error no line COM2";
-    QTest::newRow("code out of range") << "rtu" << "get 1 5 256" << "error code";
-    QTest::newRow("value out of range") << "rtu" << "set 1 5 0 70000" << "error value";
-    QTest::newRow("unknown fault") << "rtu" << "fault 1 5 loud" << "error unknown fault kind";
-    QTest::newRow("late needs its delay") << "rtu" << "fault 1 5 late" << "error usage";
-    QTest::newRow("none takes no count") << "rtu" << "fault 1 5 none 3" << "error usage";
-    QTest::newRow("swapcrc on Modbus") << "rtu" << "fault 1 5 swapcrc" << "ok";
-    QTest::newRow("swapcrc is Modbus only")
-        << "veln" << "fault 1 5 swapcrc" << "error swapcrc applies to rtu lines only";
-    QTest::newRow("unknown command") << "rtu" << "reboot" << "error unknown command";
-    QTest::newRow("back of a line that is there") << "rtu" << "back 1" << "error COM1 is not gone";
+    QTest::newRow("get PV") << "rtu"
+                            << "get 1 5 138"
+                            << "value 2400";
+    QTest::newRow("set any register") << "rtu"
+                                      << "set 1 5 200 -7"
+                                      << "ok";
+    QTest::newRow("unknown station") << "rtu"
+                                     << "get 1 6 138"
+                                     << "error no station 6 on COM1";
+    QTest::newRow("unknown line") << "rtu"
+                                  << "gone 2"
+                                  << "error no line COM2";
+    QTest::newRow("code out of range") << "rtu"
+                                       << "get 1 5 256"
+                                       << "error code";
+    QTest::newRow("value out of range") << "rtu"
+                                        << "set 1 5 0 70000"
+                                        << "error value";
+    QTest::newRow("unknown fault") << "rtu"
+                                   << "fault 1 5 loud"
+                                   << "error unknown fault kind";
+    QTest::newRow("late needs its delay") << "rtu"
+                                          << "fault 1 5 late"
+                                          << "error usage";
+    QTest::newRow("none takes no count") << "rtu"
+                                         << "fault 1 5 none 3"
+                                         << "error usage";
+    QTest::newRow("swapcrc on Modbus") << "rtu"
+                                       << "fault 1 5 swapcrc"
+                                       << "ok";
+    QTest::newRow("swapcrc is Modbus only") << "veln"
+                                            << "fault 1 5 swapcrc"
+                                            << "error swapcrc applies to rtu lines only";
+    QTest::newRow("unknown command") << "rtu"
+                                     << "reboot"
+                                     << "error unknown command";
+    QTest::newRow("back of a line that is there") << "rtu"
+                                                  << "back 1"
+                                                  << "error COM1 is not gone";
 }
 
 void TstSim::controlCommands()
@@ -392,20 +355,17 @@ void TstSim::badOptionsExitWithCode2_data()
         << QStringList{"--station", "com=1,id=5", "--station", "com=1,id=5"}
         << "station 5 is given twice on COM1";
     QTest::newRow("same wire address")
-        << QStringList{"--station", "com=1,id=5", "--station", "com=1,id=261"}
-        << "same address 5";
+        << QStringList{"--station", "com=1,id=5", "--station", "com=1,id=261"} << "same address 5";
     QTest::newRow("eleven stations")
-        << QStringList{"--stations", "com=1,ids=1-10", "--station", "com=1,id=11"}
-        << "at most 10";
-    QTest::newRow("four lines")
-        << QStringList{"--line", "com=1", "--line", "com=2", "--line", "com=3", "--station",
-                       "com=4,id=1"}
-        << "at most 3";
+        << QStringList{"--stations", "com=1,ids=1-10", "--station", "com=1,id=11"} << "at most 10";
+    QTest::newRow("four lines") << QStringList{"--line", "com=1", "--line",    "com=2",
+                                               "--line", "com=3", "--station", "com=4,id=1"}
+                                << "at most 3";
     QTest::newRow("duplicate line")
         << QStringList{"--line", "com=2", "--line", "com=2,psl=veln"} << "COM2 is given twice";
     QTest::newRow("negative turnaround") << QStringList{"--turnaround-ms", "-1"} << "turnaround";
-    QTest::newRow("missing config") << QStringList{"--config", "/nonexistent/sim.conf"}
-                                    << "cannot read config file";
+    QTest::newRow("missing config")
+        << QStringList{"--config", "/nonexistent/sim.conf"} << "cannot read config file";
 }
 
 void TstSim::badOptionsExitWithCode2()
@@ -453,7 +413,8 @@ void TstSim::wireTimingOrdersEchoAndReply()
     QCOMPARE(ex.bytes.size(), request.size() + replyLength);
     const double echoDue = request.size() * charMs;
     const double replyDue = (request.size() + replyLength) * charMs + turnaroundMs;
-    QVERIFY2(ex.echoMs >= echoDue, qPrintable(QStringLiteral("echo %1 < %2").arg(ex.echoMs).arg(echoDue)));
+    QVERIFY2(ex.echoMs >= echoDue,
+             qPrintable(QStringLiteral("echo %1 < %2").arg(ex.echoMs).arg(echoDue)));
     QVERIFY2(ex.doneMs >= replyDue,
              qPrintable(QStringLiteral("reply %1 < %2").arg(ex.doneMs).arg(replyDue)));
     // The echo comes in ahead of the reply, in its own burst.
@@ -524,7 +485,7 @@ void TstSim::garbageDoesNotDerailTheLine()
         QByteArray noise(int(rng.bounded(1, 64)), Qt::Uninitialized);
         for (char& c : noise)
             c = char(rng.bounded(256));
-        port.send(noise);
+        QVERIFY(port.send(noise));
     }
     port.transact(QByteArray(), 0, 50); // let the noise settle and drain any stray answers
     QVERIFY(sim.isRunning());
@@ -534,8 +495,8 @@ void TstSim::garbageDoesNotDerailTheLine()
 void TstSim::thermalModelFollowsSv()
 {
     SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station",
-                    "com=1,id=1,sv=1000,pv=250,tau=0.3,model=on", "--station", "com=1,id=2,sv=1000,pv=250",
-                    "--frozen"});
+                    "com=1,id=1,sv=1000,pv=250,tau=0.3,model=on", "--station",
+                    "com=1,id=2,sv=1000,pv=250", "--frozen"});
     START(sim);
     auto get = [&](int id, int code) {
         QString answer;

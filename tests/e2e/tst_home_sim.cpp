@@ -1,0 +1,92 @@
+// The real main window against simulated controllers: what an operator sees after "Start".
+#include "../ui/RecordingDialogs.h"
+#include "SimProcess.h"
+#include "app/QuillmereApplication.h"
+#include "app/StartUp.h"
+#include "ui/dialogs/TFmBarPage.h"
+#include "ui/main/TController.h"
+#include "ui/main/TFmHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+RecordingDialogs* g_dialogs = nullptr;
+}
+
+class TestHomeSim : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void monitorOneShowsTheControllers();
+};
+
+void TestHomeSim::monitorOneShowsTheControllers()
+{
+    // Monitor 1 keeps the line defaults (COM1, Modbus RTU, 4-wire echo, 2400 baud); Monitors
+    // 2 and 3 are put on COM2 and COM3 below, as the restored communication settings would.
+    // Station 3 has two decimals from its DP setting; the rest one.
+    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs422", "--stations",
+                    "com=1,ids=1-2,family=104,input=0,pv=253,sv=300", "--station",
+                    "com=1,id=3,family=104,input=53,dp=2,pv=2531,sv=3000", "--stations",
+                    "com=1,ids=4-10,family=104,input=0,pv=253,sv=300", "--stations",
+                    "com=2,ids=11-20", "--stations", "com=3,ids=21-30", "--frozen",
+                    "--no-wire-timing"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
+
+    const Windows w = createWindows(*g_dialogs);
+    std::unique_ptr<TFmHome> home(w.FmHome);
+    for (int m = 2; m <= 3; ++m)
+        home->engine().model().line(m).ComPort = m;
+    home->show();
+    QTest::mouseClick(home->findChild<QPushButton*>("BtnStart"), Qt::LeftButton);
+    QVERIFY(w.FmBarPage->isVisible());
+
+    auto text = [&](int slot, const char* box) {
+        return home->findChild<TController*>(QStringLiteral("ControllerA%1").arg(slot))
+            ->findChild<QLineEdit*>(box)
+            ->text();
+    };
+    auto linkShown = [&](int slot) {
+        return !home->findChild<TController*>(QStringLiteral("ControllerA%1").arg(slot))
+                    ->findChild<QLabel*>("ImgLink")
+                    ->pixmap()
+                    .isNull();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(text(10, "TxtPV"), QStringLiteral("25.3"), 60000);
+    QCOMPARE(text(1, "TxtSV"), QStringLiteral("30.0"));
+    QCOMPARE(text(3, "TxtPV"), QStringLiteral("25.31"));
+    QCOMPARE(text(3, "TxtSV"), QStringLiteral("30.00"));
+    QVERIFY(linkShown(1));
+    // The DP dialog closed itself once the scan had filled its bars.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.FmBarPage->isVisible(), 60000);
+    QVERIFY(home->DpScanDone());
+
+    // A controller that falls silent empties on its fourth failed pass.
+    QVERIFY(sim.command(QStringLiteral("fault 1 6 silent")));
+    sim.clearFrames();
+    QTRY_VERIFY_WITH_TIMEOUT(text(6, "TxtPV").isEmpty(), 120000);
+    int pvAttempts = 0;
+    for (const QString& f : sim.frames(1))
+        pvAttempts += f.startsWith(QStringLiteral("0603008a"));
+    QVERIFY(pvAttempts >= 24);
+    QVERIFY(!linkShown(6));
+    QVERIFY(text(6, "TxtSV").isEmpty());
+    QCOMPARE(text(7, "TxtPV"), QStringLiteral("25.3"));
+    home->close();
+}
+
+int main(int argc, char* argv[])
+{
+    RecordingDialogs dialogs;
+    g_dialogs = &dialogs;
+    QuillmereApplication app(argc, argv, dialogs);
+    TestHomeSim test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_home_sim.moc"
