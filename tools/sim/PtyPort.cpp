@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -26,30 +27,54 @@ QString lastError()
 int speedToBaud(speed_t s)
 {
     switch (s) {
-    case B50: return 50;
-    case B75: return 75;
-    case B110: return 110;
-    case B134: return 134;
-    case B150: return 150;
-    case B200: return 200;
-    case B300: return 300;
-    case B600: return 600;
-    case B1200: return 1200;
-    case B1800: return 1800;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    case B230400: return 230400;
-    case B460800: return 460800;
-    case B500000: return 500000;
-    case B576000: return 576000;
-    case B921600: return 921600;
-    case B1000000: return 1000000;
-    default: return 0;
+    case B50:
+        return 50;
+    case B75:
+        return 75;
+    case B110:
+        return 110;
+    case B134:
+        return 134;
+    case B150:
+        return 150;
+    case B200:
+        return 200;
+    case B300:
+        return 300;
+    case B600:
+        return 600;
+    case B1200:
+        return 1200;
+    case B1800:
+        return 1800;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    case B460800:
+        return 460800;
+    case B500000:
+        return 500000;
+    case B576000:
+        return 576000;
+    case B921600:
+        return 921600;
+    case B1000000:
+        return 1000000;
+    default:
+        return 0;
     }
 }
 
@@ -103,7 +128,9 @@ bool PtyPort::open(const QString& linkPath, QString* error)
     if (!QDir().mkpath(link.absolutePath()))
         return fail(QStringLiteral("cannot create %1").arg(link.absolutePath()));
     const QByteArray linkName = QFile::encodeName(link.absoluteFilePath());
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(linkName.constData(), &st) == 0 && !S_ISLNK(st.st_mode))
         return fail(QStringLiteral("%1 exists and is not a symbolic link; not replacing it")
                         .arg(link.absoluteFilePath()));
@@ -147,7 +174,7 @@ int PtyPort::clientBaud() const
     return speedToBaud(::cfgetospeed(&tio));
 }
 
-void PtyPort::drainOpenEvents()
+void PtyPort::serviceEvents()
 {
     if (m_inotify < 0)
         return;
@@ -158,6 +185,8 @@ void PtyPort::drainOpenEvents()
             return;
         for (ssize_t off = 0; off < n;) {
             const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
+            if (ev->mask & IN_Q_OVERFLOW) // count lost: better to answer than to fall silent
+                m_clients = std::max(m_clients, 1);
             if (ev->mask & IN_OPEN)
                 ++m_clients;
             if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
@@ -178,7 +207,7 @@ bool PtyPort::clientPresent()
 {
     if (m_inotify < 0)
         return true;
-    drainOpenEvents();
+    serviceEvents();
     return m_clients > 0;
 }
 

@@ -32,14 +32,17 @@ public:
 
     // True while some other descriptor has the device open.
     bool clientPresent();
+    // Readable when clients have opened or closed the device; serviceEvents() takes the
+    // news in. Taken in as they come, so that a long run of transactions without replies
+    // cannot overflow the kernel's queue and lose count. -1 when not watched.
+    int eventFd() const { return m_inotify; }
+    void serviceEvents();
 
     // Sends bytes towards the client. Bytes sent while nobody has the device open are lost,
     // as on a real port, instead of waiting in the pty for the next transaction.
     void send(QByteArrayView bytes);
 
 private:
-    void drainOpenEvents();
-
     int m_master = -1;
     int m_slave = -1;
     int m_inotify = -1;

@@ -7,7 +7,7 @@ QString helpText()
     return QStringLiteral(R"(Usage: quillmere-sim [options]
 
 Simulated temperature controllers on pseudo-terminals: up to 3 serial lines (COM1..COM9)
-with up to 10 controllers each, speaking Modbus RTU or VELN. Each line is published as
+with up to 32 controllers each (the program polls ten per line), speaking Modbus RTU or VELN. Each line is published as
 <home>/ports/COM<n>, a symbolic link to its /dev/pts device. When everything is published
 one line is printed:  quillmere-sim ready COM1=/dev/pts/5 COM2=/dev/pts/6
 

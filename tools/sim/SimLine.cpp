@@ -1,7 +1,6 @@
 #include "SimLine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -34,7 +33,8 @@ timespec toTimespec(Clock::duration d)
 
 Clock::duration fromMs(double ms)
 {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(ms));
 }
 
 } // namespace
@@ -143,13 +143,11 @@ bool SimLine::sleepUntil(Clock::time_point deadline)
         }
         while (Clock::now() < deadline) {
         }
-        fprintf(stderr, "late %ld us\n", long(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now()-deadline).count()));
         return true;
     }
 }
 
-QByteArray SimLine::answer(QByteArrayView frame, Clock::time_point t0, int clientBaud,
-                           Fault* fault)
+QByteArray SimLine::answer(QByteArrayView frame, Clock::time_point t0, int clientBaud, Fault* fault)
 {
     Request req;
     if (decodeRequest(m_config.protocol, frame, &req) != Verdict::Ok)
@@ -223,9 +221,7 @@ void SimLine::run(int wakeFd)
 
     // Bytes of an unfinished frame are dropped after this much silence, the way a Modbus
     // slave resynchronises after noise.
-    auto gap = [&] {
-        return std::max<Duration>(charTime(m_port.clientBaud()) * 7 / 2, 2ms);
-    };
+    auto gap = [&] { return std::max<Duration>(charTime(m_port.clientBaud()) * 7 / 2, 2ms); };
     auto dropStale = [&](Clock::time_point now) {
         if (!pending.isEmpty() && now - lastByte >= gap()) {
             m_log.record(first, m_config.com, pending);
@@ -240,12 +236,15 @@ void SimLine::run(int wakeFd)
             wait = toTimespec(lastByte + gap() - Clock::now());
             timeout = &wait;
         }
-        pollfd fds[2] = {{m_port.masterFd(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        const int ready = ::ppoll(fds, 2, timeout, nullptr);
+        pollfd fds[3] = {
+            {m_port.masterFd(), POLLIN, 0}, {wakeFd, POLLIN, 0}, {m_port.eventFd(), POLLIN, 0}};
+        const int ready = ::ppoll(fds, 3, timeout, nullptr);
         if (ready < 0 && errno == EINTR)
             continue;
         if (fds[1].revents)
             return;
+        if (fds[2].revents)
+            m_port.serviceEvents();
         const auto now = Clock::now();
         dropStale(now);
         if (fds[0].revents & POLLIN) {
@@ -255,8 +254,8 @@ void SimLine::run(int wakeFd)
                     first = now;
                 pending.append(buf, n);
                 lastByte = now;
-            } else if (n < 0 && errno != EAGAIN && errno != EINTR && !sleepUntil(now + 10ms)) {
-                return;
+            } else if ((n == 0 || (errno != EAGAIN && errno != EINTR)) && !sleepUntil(now + 10ms)) {
+                return; // a broken pty must not turn into a busy loop
             }
         } else if ((fds[0].revents & (POLLHUP | POLLERR)) && !sleepUntil(now + 10ms)) {
             // Only without our own slave descriptor; do not spin on it.

@@ -13,7 +13,10 @@ namespace sim {
 namespace {
 
 constexpr int MaxLines = 3;
-constexpr int MaxStationsPerLine = 10;
+// The program polls ten slots per line, but one RS-485 segment takes up to 32 unit loads: a
+// demo of an unconfigured program, whose three Monitors all start on COM1, needs thirty there.
+constexpr int MaxStationsPerLine = 32;
+constexpr int DefaultStations = 10;
 
 [[noreturn]] void fail(const QString& where, const QString& what)
 {
@@ -32,14 +35,15 @@ int toInt(const QString& where, const QString& key, const QString& text, int lo,
     return v;
 }
 
-double toDouble(const QString& where, const QString& key, const QString& text, double lo,
-                double hi)
+double toDouble(const QString& where, const QString& key, const QString& text, double lo, double hi)
 {
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (!ok || !std::isfinite(v) || v < lo || v > hi)
-        fail(where,
-             QStringLiteral("%1 %2: expected a number from %3 to %4").arg(key, text).arg(lo).arg(hi));
+        fail(where, QStringLiteral("%1 %2: expected a number from %3 to %4")
+                        .arg(key, text)
+                        .arg(lo)
+                        .arg(hi));
     return v;
 }
 
@@ -97,8 +101,9 @@ LineConfig parseLine(const QString& where, const QStringList& words)
             } else {
                 line.baud = toInt(where, key, value, 1, 4000000);
                 if (!isSupportedBaud(line.baud))
-                    fail(where, QStringLiteral("baud=%1: not a serial speed this system knows")
-                                    .arg(value));
+                    fail(
+                        where,
+                        QStringLiteral("baud=%1: not a serial speed this system knows").arg(value));
             }
         } else {
             fail(where, QStringLiteral("unknown line key '%1'").arg(key));
@@ -140,8 +145,7 @@ bool applyStationKey(const QString& where, StationConfig& st, const QString& key
     return false;
 }
 
-std::vector<StationConfig> parseStations(const QString& where, const QStringList& words,
-                                         bool range)
+std::vector<StationConfig> parseStations(const QString& where, const QStringList& words, bool range)
 {
     StationConfig proto;
     int first = -1;
@@ -250,7 +254,8 @@ void Parser::parse(const QStringList& args, const QString& where)
             if (!ok)
                 fail(where, QStringLiteral("--seed %1: expected a whole number").arg(text));
         } else if (name == QLatin1String("turnaround-ms")) {
-            opts.turnaroundMs = toDouble(where, QStringLiteral("--turnaround-ms"), value(), 0, 60000);
+            opts.turnaroundMs =
+                toDouble(where, QStringLiteral("--turnaround-ms"), value(), 0, 60000);
         } else if (name == QLatin1String("tau")) {
             opts.timeConstantS = toDouble(where, QStringLiteral("--tau"), value(), 0.001, 1e6);
         } else if (name == QLatin1String("frozen")) {
@@ -269,7 +274,8 @@ void Parser::readConfig(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        fail(QString(), QStringLiteral("cannot read config file %1: %2").arg(path, file.errorString()));
+        fail(QString(),
+             QStringLiteral("cannot read config file %1: %2").arg(path, file.errorString()));
     QTextStream in(&file);
     inConfig = true;
     int lineNo = 0;
@@ -292,8 +298,8 @@ void Parser::readConfig(const QString& path)
             head == QLatin1String("stations")) {
             for (const QString& w : rest)
                 if (w.contains(QLatin1Char(',')))
-                    fail(where, QStringLiteral("'%1': separate keys with spaces in a config file")
-                                    .arg(w));
+                    fail(where,
+                         QStringLiteral("'%1': separate keys with spaces in a config file").arg(w));
             args << rest.join(QLatin1Char(','));
         } else {
             args << rest;
@@ -312,7 +318,7 @@ void Parser::check()
     if (opts.lines.empty() && opts.stations.empty()) {
         // Nothing configured: one line of ten controllers, enough for a first look or a demo.
         opts.lines.push_back(LineConfig{1});
-        for (int id = 1; id <= MaxStationsPerLine; ++id)
+        for (int id = 1; id <= DefaultStations; ++id)
             opts.stations.push_back(StationConfig{1, id, {}, {}, {}});
     }
     for (const StationConfig& st : opts.stations)
@@ -331,16 +337,16 @@ void Parser::check()
                 continue;
             const int wire = st.id & 0xFF;
             if (auto it = byStation.find(wire); it != byStation.end()) {
-                fail(QString(), it->second == st.id
-                                    ? QStringLiteral("station %1 is given twice on COM%2")
-                                          .arg(st.id)
-                                          .arg(l.com)
-                                    : QStringLiteral("stations %1 and %2 on COM%3 answer to the "
-                                                     "same address %4")
-                                          .arg(it->second)
-                                          .arg(st.id)
-                                          .arg(l.com)
-                                          .arg(wire));
+                fail(
+                    QString(),
+                    it->second == st.id
+                        ? QStringLiteral("station %1 is given twice on COM%2").arg(st.id).arg(l.com)
+                        : QStringLiteral("stations %1 and %2 on COM%3 answer to the "
+                                         "same address %4")
+                              .arg(it->second)
+                              .arg(st.id)
+                              .arg(l.com)
+                              .arg(wire));
             }
             byStation.emplace(wire, st.id);
         }
@@ -367,16 +373,15 @@ std::map<int, int> defaultRegisters()
 {
     // A family-104 controller reading a thermocouple with one decimal, at room temperature
     // and asked for 100.0 degrees.
-    return {{reg::Sv, 1000},    {reg::Pv, 250},     {reg::Output, 0}, {reg::Status, 0},
-            {reg::Family, 104}, {reg::Input, 0},    {reg::Dp, 1}};
+    return {{reg::Sv, 1000},    {reg::Pv, 250},  {reg::Output, 0}, {reg::Status, 0},
+            {reg::Family, 104}, {reg::Input, 0}, {reg::Dp, 1}};
 }
 
 bool isSupportedBaud(int baud)
 {
-    static const std::set<int> known = {50,     75,     110,    134,    150,    200,    300,
-                                        600,    1200,   1800,   2400,   4800,   9600,   19200,
-                                        38400,  57600,  115200, 230400, 460800, 500000, 576000,
-                                        921600, 1000000};
+    static const std::set<int> known = {
+        50,   75,    110,   134,   150,    200,    300,    600,    1200,   1800,   2400,   4800,
+        9600, 19200, 38400, 57600, 115200, 230400, 460800, 500000, 576000, 921600, 1000000};
     return known.count(baud) != 0;
 }
 
