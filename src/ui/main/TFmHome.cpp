@@ -159,7 +159,7 @@ void TFmHome::buildMonitorPage()
     }
 
     auto* btnD = makeButton(page, "BtnD", QStringLiteral("Communication "), 83, 89);
-    btnD->setFont(arialPixels(12, true));
+    btnD->setFont(arialPixels(11, true));
     btnD->setStyleSheet(QStringLiteral("color: blue"));
     btnD->setEnabled(false); // the communication dialog arrives with its own change
     m_btnStart = makeButton(page, "BtnStart", QStringLiteral("Start"), 178, 81);
