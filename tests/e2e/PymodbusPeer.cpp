@@ -24,8 +24,8 @@ void dieWithParent()
 
 } // namespace
 
-PymodbusPeer::PymodbusPeer(QString home, int unit, QMap<int, int> registers)
-    : m_home(std::move(home)), m_unit(unit), m_registers(std::move(registers))
+PymodbusPeer::PymodbusPeer(QString home, int unit, int size, QMap<int, int> registers)
+    : m_home(std::move(home)), m_unit(unit), m_size(size), m_registers(std::move(registers))
 {
 }
 
@@ -42,8 +42,8 @@ QString PymodbusPeer::missingTool()
         return QStringLiteral("%1 is not installed").arg(Python);
     QProcess probe;
     probe.start(Python, {"-c", "import pymodbus.server, serial_asyncio"});
-    if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit
-        || probe.exitCode() != 0)
+    if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
         return QStringLiteral("pymodbus is not importable by %1 (python3-pymodbus, "
                               "python3-serial-asyncio): %2")
             .arg(Python, QString::fromLocal8Bit(probe.readAllStandardError()).trimmed());
@@ -67,25 +67,27 @@ bool PymodbusPeer::start(int timeoutMs)
 
     m_socat.setChildProcessModifier(dieWithParent);
     // -d -d: socat names the moment it starts moving bytes, which is our readiness signal.
-    m_socat.start(QStringLiteral("socat"),
-                  {"-d", "-d", "pty,raw,echo=0,link=" + peerLink, "pty,raw,echo=0,link=" + portLink()});
+    m_socat.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0,link=" + peerLink,
+                                            "pty,raw,echo=0,link=" + portLink()});
     QByteArray socatLog;
     if (!waitForLine(m_socat, QProcess::StandardError, "starting data transfer loop",
-                     int(deadline.remainingTime()), &socatLog)
-        || !QFileInfo::exists(peerLink) || !QFileInfo::exists(portLink())) {
+                     int(deadline.remainingTime()), &socatLog) ||
+        !QFileInfo::exists(peerLink) || !QFileInfo::exists(portLink())) {
         m_error = QStringLiteral("socat did not come up: %1").arg(QString::fromLocal8Bit(socatLog));
         stop();
         return false;
     }
-    m_heldFd = ::open(QFile::encodeName(portLink()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    m_heldFd = ::open(QFile::encodeName(portLink()).constData(),
+                      O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_heldFd < 0) {
         m_error = QStringLiteral("cannot hold %1 open").arg(portLink());
         stop();
         return false;
     }
 
-    QStringList args = {QStringLiteral(QUILLMERE_PYMODBUS_SERVER), "--port", peerLink, "--unit",
-                        QString::number(m_unit), "--baudrate", "38400"};
+    QStringList args = {QStringLiteral(QUILLMERE_PYMODBUS_SERVER), "--port", peerLink};
+    args += {"--unit", QString::number(m_unit), "--size", QString::number(m_size)};
+    args += {"--baudrate", "38400"};
     for (auto it = m_registers.cbegin(); it != m_registers.cend(); ++it)
         args << "--register" << QStringLiteral("%1=%2").arg(it.key()).arg(it.value());
     m_server.setChildProcessModifier(dieWithParent);

@@ -13,8 +13,8 @@
 class PymodbusPeer
 {
 public:
-    // `registers`: initial holding register values, register -> 16-bit value.
-    PymodbusPeer(QString home, int unit, QMap<int, int> registers);
+    // Holding registers 0..size-1, all 0 but `registers` (register -> 16-bit value).
+    PymodbusPeer(QString home, int unit, int size, QMap<int, int> registers);
     ~PymodbusPeer();
     PymodbusPeer(const PymodbusPeer&) = delete;
     PymodbusPeer& operator=(const PymodbusPeer&) = delete;
@@ -43,6 +43,7 @@ private:
 
     QString m_home;
     int m_unit;
+    int m_size;
     QMap<int, int> m_registers;
     QProcess m_socat;
     QProcess m_server;

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """A Modbus RTU server from pymodbus on one serial device, for the interoperability test.
 
-Holding registers 0..255 of one unit, addressed as they stand on the wire (zero_mode), no
-parity. Prints "pymodbus-server ready" once the device is open and served. Control lines on
+Holding registers 0..size-1 of one unit, addressed as they stand on the wire (zero_mode),
+no parity; a read beyond them gets the exception reply "illegal data address". Prints "pymodbus-server ready" once the device is open and served. Control lines on
 stdin, each answered by one line:
     get <register>            -> "value <v>" (unsigned 16 bit)
     set <register> <value>    -> "ok"
@@ -24,14 +24,12 @@ from pymodbus.datastore import (
 from pymodbus.server import StartAsyncSerialServer
 from pymodbus.transaction import ModbusRtuFramer
 
-REGISTERS = 256
-
-
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", required=True, help="serial device to serve on")
     parser.add_argument("--unit", type=int, default=1, help="unit (slave) id")
     parser.add_argument("--baudrate", type=int, default=38400)
+    parser.add_argument("--size", type=int, default=256, help="number of holding registers")
     parser.add_argument(
         "--register",
         action="append",
@@ -42,8 +40,8 @@ def parse_args():
     return parser.parse_args()
 
 
-def initial_values(assignments):
-    values = [0] * REGISTERS
+def initial_values(size, assignments):
+    values = [0] * size
     for item in assignments:
         reg, _, value = item.partition("=")
         values[int(reg)] = int(value) & 0xFFFF
@@ -65,7 +63,7 @@ def answer(store, line):
 
 async def serve(args):
     store = ModbusSlaveContext(
-        hr=ModbusSequentialDataBlock(0, initial_values(args.register)), zero_mode=True
+        hr=ModbusSequentialDataBlock(0, initial_values(args.size, args.register)), zero_mode=True
     )
     context = ModbusServerContext(slaves={args.unit: store}, single=False)
     server = await StartAsyncSerialServer(
