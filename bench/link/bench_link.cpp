@@ -7,7 +7,7 @@
 #include "BenchFigures.h"
 #include "SimProcess.h"
 #include "link/FrameCodec.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 #include "link/TRs485Comm.h"
 
 #include <QCoreApplication>
@@ -57,7 +57,7 @@ struct PeerFigures
 
 std::unique_ptr<TRs485Comm> makeLink(const SimProcess& sim, int baud)
 {
-    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::QtSerialIo>(sim.home()));
+    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(sim.home()));
     link->ComPort = 1;
     link->BaudRate = quint16(baud);
     link->Psl = TPsl::rtu;
@@ -152,7 +152,7 @@ struct Phase
 
 std::vector<Phase> measurePhases(const SimProcess& sim, int baud, int count, double wire)
 {
-    comm::QtSerialIo io(sim.home());
+    comm::NativeSerialIo io(sim.home());
     const comm::FrameCodec& codec = comm::FrameCodec::forProtocol(TPsl::rtu);
     const QByteArray request = codec.readRequest(Station, CodePv);
     const comm::SerialSettings settings{baud, 8, 1, 1};

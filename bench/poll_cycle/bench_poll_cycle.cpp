@@ -7,7 +7,7 @@
 #include "BenchFigures.h"
 #include "SimProcess.h"
 #include "engine/TCommController.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 
 #include <QCoreApplication>
 #include <QMutexLocker>
@@ -57,7 +57,7 @@ CycleFigures measure(TPsl psl, int baud, int cycles, double turnaroundMs)
         f.error = sim.errorString();
         return f;
     }
-    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::QtSerialIo>(sim.home()));
+    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(sim.home()));
     TCommController engine(std::move(link));
     {
         QMutexLocker lock(&engine.model().mutex);

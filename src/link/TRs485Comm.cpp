@@ -1,7 +1,7 @@
 #include "link/TRs485Comm.h"
 
 #include "link/FrameCodec.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr int WriteMsPerByte = 7;
 
 } // namespace
 
-TRs485Comm::TRs485Comm(QObject* owner) : TRs485Comm(std::make_unique<comm::QtSerialIo>(), owner)
+TRs485Comm::TRs485Comm(QObject* owner) : TRs485Comm(std::make_unique<comm::NativeSerialIo>(), owner)
 {
 }
 

@@ -1,7 +1,7 @@
 // The polling engine on its own thread against thirty simulated controllers on three lines.
 #include "SimProcess.h"
 #include "engine/TCommController.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -54,7 +54,7 @@ struct Rig
         if (!sim.start())
             return;
         engine = std::make_unique<TCommController>(
-            std::make_unique<TRs485Comm>(std::make_unique<comm::QtSerialIo>(sim.home())));
+            std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(sim.home())));
         for (int m = 1; m <= 3; ++m)
             engine->model().line(m) = {m, baud, TConverter::RS485,
                                        psl == QLatin1String("rtu") ? TPsl::rtu : TPsl::veln};

@@ -4,7 +4,7 @@
 #include "PymodbusPeer.h"
 #include "SimProcess.h"
 #include "link/FrameCodec.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 #include "link/TRs485Comm.h"
 
 #include <QProcess>
@@ -138,7 +138,7 @@ bool TestInterop::peerReady(QString* reason)
 
 std::unique_ptr<TRs485Comm> TestInterop::peerLink()
 {
-    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::QtSerialIo>(m_home.path()));
+    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(m_home.path()));
     link->ComPort = 1;
     link->BaudRate = 38400;
     link->Psl = TPsl::rtu;

@@ -1,7 +1,7 @@
 // The link over real pseudo-terminals against the simulated controllers: both protocols, both
 // converters, the attempt counts and every fault the simulator can stage.
 #include "SimProcess.h"
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 #include "link/TRs485Comm.h"
 
 #include <QElapsedTimer>
@@ -18,7 +18,7 @@ struct LineCase
 
 TRs485Comm* makeLink(const SimProcess& sim, TPsl psl, TConverter converter)
 {
-    auto* link = new TRs485Comm(std::make_unique<comm::QtSerialIo>(sim.home()));
+    auto* link = new TRs485Comm(std::make_unique<comm::NativeSerialIo>(sim.home()));
     link->ComPort = 1;
     link->BaudRate = 38400;
     link->Psl = psl;

@@ -2,22 +2,19 @@
 
 #include "link/SerialIo.h"
 
-#include <memory>
-
-class QSerialPort;
-
 namespace comm {
 
-// The real serial facility: QSerialPort opens the device (lock file plus TIOCEXCL, so the
-// port is ours alone) and sets speed, data and stop bits; the native handle does what Qt has
-// no call for: parity with read-back, RS-485 direction control, the bounded drain, and reads
-// against one deadline with sub-millisecond resolution.
-class QtSerialIo final : public SerialIo
+// The real serial facility, on the device's own file handle. Every transaction opens and
+// closes the port, up to two hundred times a second, so the open is kept to what it must do:
+// exclusive use (TIOCEXCL, and no open while another program holds a live UUCP lock file on
+// the device), the line settings judged by reading them back, RS-485 direction control, a
+// bounded drain, and reads against one deadline with sub-millisecond resolution.
+class NativeSerialIo final : public SerialIo
 {
 public:
     // `home` empty: the home folder is looked up at every open.
-    explicit QtSerialIo(QString home = {});
-    ~QtSerialIo() override;
+    explicit NativeSerialIo(QString home = {});
+    ~NativeSerialIo() override;
 
     bool open(int portNumber, const SerialSettings& settings) override;
     bool isOpen() const override { return m_fd >= 0; }
@@ -33,11 +30,13 @@ private:
     bool waitUntilSent(qint64 deadlineNs);
 
     QString m_home;
-    std::unique_ptr<QSerialPort> m_port;
     int m_fd = -1;
     bool m_isPty = false;
     bool m_manualRts = false; // raise RTS around each write ourselves
     qint64 m_charNs = 0;      // one character on the wire
 };
+
+// Whether another living process holds a UUCP lock file ("LCK..ttyS0") for the device.
+bool lockedByAnotherProgram(const QString& devicePath);
 
 } // namespace comm

@@ -1,11 +1,14 @@
-#include "link/QtSerialIo.h"
+#include "link/NativeSerialIo.h"
 
 #include "core/Home.h"
 
 #include <QFileInfo>
-#include <QSerialPort>
+
+#include <QFile>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -58,13 +61,19 @@ tcflag_t charSizeFlag(int dataBits)
     }
 }
 
-QSerialPort::DataBits qtDataBits(int dataBits)
+speed_t speedFlag(int baud)
 {
-    switch (dataBits) {
-    case 5: return QSerialPort::Data5;
-    case 6: return QSerialPort::Data6;
-    case 7: return QSerialPort::Data7;
-    default: return QSerialPort::Data8;
+    switch (baud) {
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    default: return B0; // not a speed the port can be set to
     }
 }
 
@@ -78,37 +87,59 @@ QString portDevice(int portNumber, const QString& home)
     return QStringLiteral("/dev/ttyS") + QString::number(portNumber - 1);
 }
 
-QtSerialIo::QtSerialIo(QString home) : m_home(std::move(home)) {}
+bool lockedByAnotherProgram(const QString& devicePath)
+{
+    // Lock files name the device below /dev with '/' turned into '_': LCK..ttyS0, LCK..pts_3.
+    QString name = devicePath;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* dir : {"/run/lock", "/var/lock"}) {
+        QFile lock(QLatin1String(dir) + QLatin1String("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = lock.read(64);
+        bool ok = false;
+        // Text form (HDB UUCP); very old programs write the PID as a binary int.
+        int pid = text.trimmed().split('\n').value(0).trimmed().toInt(&ok);
+        if (!ok && text.size() == int(sizeof pid)) {
+            std::memcpy(&pid, text.constData(), sizeof pid);
+            ok = true;
+        }
+        if (!ok || pid <= 0)
+            continue;
+        // A lock whose owner has gone is stale and does not count.
+        if (kill(pid, 0) == 0 || errno == EPERM)
+            return true;
+    }
+    return false;
+}
 
-QtSerialIo::~QtSerialIo()
+NativeSerialIo::NativeSerialIo(QString home) : m_home(std::move(home)) {}
+
+NativeSerialIo::~NativeSerialIo()
 {
     close();
 }
 
-bool QtSerialIo::open(int portNumber, const SerialSettings& settings)
+bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
 {
     close();
     const QString device =
         portDevice(portNumber, m_home.isEmpty() ? core::homeFolder() : m_home);
-    // The lock file is named after the real device, so two names of one port still collide.
     const QString resolved = QFileInfo(device).canonicalFilePath();
-    if (resolved.isEmpty())
+    if (resolved.isEmpty() || lockedByAnotherProgram(resolved))
         return false;
-
-    auto port = std::make_unique<QSerialPort>();
-    port->setPortName(resolved);
-    port->setBaudRate(settings.baud);
-    port->setDataBits(qtDataBits(settings.dataBits));
-    // Parity is set on the native handle below: Qt refuses the whole open when a pty will not
-    // take odd parity.
-    port->setParity(QSerialPort::NoParity);
-    port->setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port->open(QIODevice::ReadWrite))
+    const int fd = ::open(QFile::encodeName(resolved).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-
-    m_port = std::move(port);
-    m_fd = int(m_port->handle());
+    // Exclusive use: a second open of the device fails (for everyone but root) until close.
+    if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
     m_isPty = isPseudoTerminal(m_fd);
     m_charNs = 11LL * 1'000'000'000 / qMax(settings.baud, 1);
     // A reply that arrived after the previous transaction closed the port still waits in the
@@ -117,18 +148,28 @@ bool QtSerialIo::open(int portNumber, const SerialSettings& settings)
     return configure(settings);
 }
 
-bool QtSerialIo::configure(const SerialSettings& settings)
+bool NativeSerialIo::configure(const SerialSettings& settings)
 {
     termios wanted{};
     if (tcgetattr(m_fd, &wanted) != 0)
         return false;
-    wanted.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    cfmakeraw(&wanted);
+    const speed_t speed = speedFlag(settings.baud);
+    cfsetispeed(&wanted, speed);
+    cfsetospeed(&wanted, speed);
+    wanted.c_cflag |= CLOCAL | CREAD;
+    wanted.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS | HUPCL);
+    wanted.c_cflag |= charSizeFlag(settings.dataBits);
+    if (settings.stopBits == 2)
+        wanted.c_cflag |= CSTOPB;
     if (settings.parity == 1)
         wanted.c_cflag |= PARENB | PARODD;
     else if (settings.parity == 2)
         wanted.c_cflag |= PARENB;
     // Received parity is not checked: the frame's CRC or checksum guards it.
-    wanted.c_iflag &= ~(INPCK | PARMRK | ISTRIP);
+    wanted.c_iflag &= ~(INPCK | PARMRK | ISTRIP | IXON | IXOFF | IXANY);
+    wanted.c_cc[VMIN] = 0;
+    wanted.c_cc[VTIME] = 0;
     // The result of tcsetattr says little: it succeeds when only part of the request took and,
     // on a pty that clears parity, can fail although everything else is in place. What the
     // port reports back afterwards is the verdict.
@@ -137,6 +178,8 @@ bool QtSerialIo::configure(const SerialSettings& settings)
     termios actual{};
     if (tcgetattr(m_fd, &actual) != 0)
         return false;
+    const bool speedOk = speed != B0 && cfgetospeed(&actual) == speed
+                         && cfgetispeed(&actual) == speed;
     const bool dataBitsOk = settings.dataBits >= 5 && settings.dataBits <= 8
                             && (actual.c_cflag & CSIZE) == charSizeFlag(settings.dataBits);
     const bool stopOk = bool(actual.c_cflag & CSTOPB) == (settings.stopBits == 2);
@@ -144,15 +187,15 @@ bool QtSerialIo::configure(const SerialSettings& settings)
     // A pty has no parity to set and the kernel clears it: everything else applied is success.
     const bool parityOk = m_isPty || ((actual.c_cflag & (PARENB | PARODD | CMSPAR))
                                       == (wanted.c_cflag & (PARENB | PARODD | CMSPAR)));
-    const bool speedOk = m_port->baudRate() == settings.baud;
 
     // DTR stays inactive. A pty has no modem lines, so there it cannot fail.
-    const bool dtrOk = m_port->setDataTerminalReady(false) || m_isPty;
+    int dtr = TIOCM_DTR;
+    const bool dtrOk = ioctl(m_fd, TIOCMBIC, &dtr) == 0 || m_isPty;
     const bool directionOk = setUpDirectionControl();
-    return dataBitsOk && stopOk && flowOk && parityOk && speedOk && dtrOk && directionOk;
+    return speedOk && dataBitsOk && stopOk && flowOk && parityOk && dtrOk && directionOk;
 }
 
-bool QtSerialIo::setUpDirectionControl()
+bool NativeSerialIo::setUpDirectionControl()
 {
     m_manualRts = false;
     if (m_isPty)
@@ -171,13 +214,13 @@ bool QtSerialIo::setUpDirectionControl()
     return true;
 }
 
-void QtSerialIo::setRts(bool on)
+void NativeSerialIo::setRts(bool on)
 {
     int bits = TIOCM_RTS;
     ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bits);
 }
 
-int QtSerialIo::write(QByteArrayView bytes, int timeoutMs)
+int NativeSerialIo::write(QByteArrayView bytes, int timeoutMs)
 {
     if (m_fd < 0)
         return 0;
@@ -206,7 +249,7 @@ int QtSerialIo::write(QByteArrayView bytes, int timeoutMs)
     return int(written);
 }
 
-bool QtSerialIo::waitUntilSent(qint64 deadlineNs)
+bool NativeSerialIo::waitUntilSent(qint64 deadlineNs)
 {
     for (;;) {
         int queued = 0;
@@ -226,7 +269,7 @@ bool QtSerialIo::waitUntilSent(qint64 deadlineNs)
     }
 }
 
-QByteArray QtSerialIo::read(int count, int timeoutMs)
+QByteArray NativeSerialIo::read(int count, int timeoutMs)
 {
     QByteArray block;
     if (m_fd < 0 || count <= 0)
@@ -256,21 +299,21 @@ QByteArray QtSerialIo::read(int count, int timeoutMs)
     return block;
 }
 
-void QtSerialIo::purgeInput()
+void NativeSerialIo::purgeInput()
 {
     if (m_fd >= 0)
         tcflush(m_fd, TCIFLUSH);
 }
 
-void QtSerialIo::close()
+void NativeSerialIo::close()
 {
-    if (!m_port)
+    if (m_fd < 0)
         return;
     // On a pty, "pending output" is what the other end has not read yet: bytes that have
     // already left, as far as any wire is concerned. Flushing them would eat every write.
     tcflush(m_fd, m_isPty ? TCIFLUSH : TCIOFLUSH);
-    m_port->close();
-    m_port.reset();
+    ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
     m_fd = -1;
     m_manualRts = false;
 }
