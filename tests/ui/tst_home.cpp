@@ -4,6 +4,7 @@
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
+#include "core/QuillmereError.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/main/ScanIndicator.h"
 #include "ui/main/TController.h"
@@ -98,6 +99,7 @@ private Q_SLOTS:
     void dpDialogFollowsTheScanAndSetsDpScanDone();
     void hotKeyIsApplicationWide();
     void startUpCreatesTheWindows();
+    void missingFirstPictureEndsStartUp();
 };
 
 void TestHome::startUpShowsMonitorOne()
@@ -317,6 +319,19 @@ void TestHome::startUpCreatesTheWindows()
     QVERIFY(w.FmBarPage);
     QCOMPARE(w.FmBarPage->parent(), w.FmHome);
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral(" Quillmere Ver9.22 "));
+}
+
+void TestHome::missingFirstPictureEndsStartUp()
+{
+    QTemporaryDir empty;
+    FakeLine::Log log;
+    QString message;
+    try {
+        TFmHome home(*g_dialogs, portlessEngine(&log), empty.path());
+    } catch (const QuillmereError& error) {
+        message = error.message();
+    }
+    QCOMPARE(message, QStringLiteral("Cannot open file ") + empty.path() + "/button1D.bmp");
 }
 
 int main(int argc, char* argv[])
