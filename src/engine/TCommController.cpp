@@ -26,6 +26,18 @@ constexpr int RetriesScan = 3;
 constexpr int FailuresTolerated = 3; // the fourth failed pass in a row loses the slot
 constexpr int LampBits = 0x1B;       // OUT1, OUT2, AL1, AL2; bit 2 is not shown
 
+// One more failed read of the slot. True when the counter had already reached the tolerated
+// failures: it starts again at 0 and the caller gives up the slot's values.
+bool countFailure(StationRecord& rec)
+{
+    if (rec.FailCount < FailuresTolerated) {
+        ++rec.FailCount;
+        return false;
+    }
+    rec.FailCount = 0;
+    return true;
+}
+
 } // namespace
 
 TCommController::TCommController(QObject* parent)
@@ -160,10 +172,7 @@ void TCommController::PollSlot(int m, int s)
         {
             QMutexLocker lock(&m_model.mutex);
             StationRecord& rec = m_model.station(m, s);
-            if (rec.FailCount < FailuresTolerated) {
-                ++rec.FailCount;
-            } else {
-                rec.FailCount = 0;
+            if (countFailure(rec)) {
                 rec.LinkLost = true;
                 rec.PvText.clear();
                 rec.SvText.clear();
@@ -213,12 +222,8 @@ void TCommController::PollSlot(int m, int s)
     } else {
         QMutexLocker lock(&m_model.mutex);
         StationRecord& rec = m_model.station(m, s);
-        if (rec.FailCount < FailuresTolerated) {
-            ++rec.FailCount;
-        } else {
-            rec.FailCount = 0;
+        if (countFailure(rec))
             rec.SvText.clear();
-        }
     }
 
     const bool outputRead = m_link->Receive(station, CodeOutput);

@@ -15,17 +15,17 @@ Options:
   --home DIR            folder that receives ports/COM<n> (default: $QUILLMERE_HOME, else
                         the current folder)
   --config FILE         read options from FILE (see below); may be mixed with other options
-  --line SPEC           a line: com=<1..9>,psl=rtu|veln,converter=rs422|rs485,
+  --line KEYS           a line: com=<1..9>,psl=rtu|veln,converter=rs422|rs485,
                         baud=auto|<bit/s>      (defaults: psl=rtu converter=rs422 baud=auto)
                         rs422 = 4-wire converter: the request comes back in front of the reply
                         baud=auto answers at whatever speed the client sets; a fixed speed
                         leaves a client at another speed without answer
-  --station SPEC        a controller: com=<n>,id=<ID> and optionally
+  --station KEYS        a controller: com=<n>,id=<ID> and optionally
                         sv= pv= out= status= family= input= dp=  (codes 0 138 135 136 134 72 75)
                         reg<code>=<value>   any register 0..255
                         model=on|off        thermal model (off keeps registers as set)
                         tau=<s>             thermal time constant of this controller
-  --stations SPEC       several: com=<n>,ids=<first>-<last> plus any station key for all
+  --stations KEYS       several: com=<n>,ids=<first>-<last> plus any station key for all
   --frozen              thermal model off for every controller without model=on
   --tau S               thermal time constant in seconds (default 20)
   --seed N              seed of the PV noise (default 1), for reproducible runs

@@ -1,5 +1,6 @@
 #include "ui/dialogs/TFmBarPage.h"
 
+#include "ui/Fonts.h"
 #include "ui/dialogs/BusyIndicator.h"
 
 #include <QHideEvent>
@@ -8,21 +9,6 @@
 #include <QShowEvent>
 
 #include <algorithm>
-
-namespace {
-
-QFont sansFont(int pixels, bool bold)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-} // namespace
 
 TFmBarPage::TFmBarPage(QWidget* parent) : QDialog(parent)
 {
@@ -40,7 +26,7 @@ TFmBarPage::TFmBarPage(QWidget* parent) : QDialog(parent)
 
     auto* title = new QLabel(QStringLiteral("DP Reading..."), this);
     title->setObjectName(QStringLiteral("LbTitle"));
-    title->setFont(sansFont(37, true));
+    title->setFont(fonts::sans(37, true));
     title->adjustSize();
     title->move(16, 8);
 
@@ -52,7 +38,7 @@ TFmBarPage::TFmBarPage(QWidget* parent) : QDialog(parent)
         const int top = 70 + (m - 1) * 32;
         auto* label = new QLabel(QStringLiteral("Monitor%1").arg(m), this);
         label->setObjectName(QStringLiteral("LbMonitor%1").arg(m));
-        label->setFont(sansFont(14, false));
+        label->setFont(fonts::sans(14, false));
         label->setGeometry(16, top, 76, 20);
 
         auto* bar = new QProgressBar(this);

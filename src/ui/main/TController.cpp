@@ -1,5 +1,7 @@
 #include "ui/main/TController.h"
 
+#include "ui/Fonts.h"
+
 #include <QEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -23,57 +25,6 @@ const QColor LampOnBack(0, 206, 0);
 const QColor LampOffBack(109, 167, 231);
 
 constexpr int OutputMaximum = 1000;
-
-// The tile was laid out for Arial, 新細明體, LiquidCrystal and Terminal; the first family in each
-// list that the system has is used, the metric-compatible free ones first.
-QFont sansFont(int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-QFont narrowFont(int pixels)
-{
-    QFont font = sansFont(pixels, true);
-    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    return font;
-}
-
-QFont titleFont(int pixels)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC"),
-                      QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPixelSize(pixels);
-    return font;
-}
-
-QFont digitalFont(int pixels)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("DSEG7 Classic"), QStringLiteral("LiquidCrystal")});
-    font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(pixels);
-    return font;
-}
-
-QFont terminalFont(int pixels)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans Mono"),
-                      QStringLiteral("Liberation Mono")});
-    font.setStyleHint(QFont::Monospace);
-    font.setPixelSize(pixels);
-    font.setBold(true);
-    return font;
-}
 
 void setColours(QWidget* widget, QPalette::ColorRole backRole, const QColor& back,
                 QPalette::ColorRole textRole, const QColor& text)
@@ -203,24 +154,24 @@ void TController::buildTitleAndValues()
     m_bevel->setLineWidth(1);
     m_bevel->setGeometry(0, 24, 137, 153);
 
-    m_title = addEdit(this, "TxtUnitTitle", QRect(0, 0, 137, 24), titleFont(16));
+    m_title = addEdit(this, "TxtUnitTitle", QRect(0, 0, 137, 24), fonts::cjk(16));
     setColours(m_title, QPalette::Base, MoneyGreen, QPalette::Text, Qt::black);
     m_title->setText(QStringLiteral("溫控點 01"));
 
-    addLabel(this, "Label1", QStringLiteral("PV"), sansFont(16, true), 4, 29);
-    m_pv = addEdit(this, "TxtPV", QRect(29, 29, 81, 36), digitalFont(25));
+    addLabel(this, "Label1", QStringLiteral("PV"), fonts::sans(16, true), 4, 29);
+    m_pv = addEdit(this, "TxtPV", QRect(29, 29, 81, 36), fonts::digital(25));
     m_pv->setReadOnly(true);
     setColours(m_pv, QPalette::Base, Qt::black, QPalette::Text, Qt::red);
 
-    setTextColour(addLabel(this, "Label4", QStringLiteral("LINK"), sansFont(11), 112, 48),
+    setTextColour(addLabel(this, "Label4", QStringLiteral("LINK"), fonts::sans(11), 112, 48),
                   Qt::blue);
     m_link = new QLabel(this);
     m_link->setObjectName(QStringLiteral("ImgLink"));
     m_link->setGeometry(114, 64, 17, 17);
     m_link->setAttribute(Qt::WA_TranslucentBackground);
 
-    addLabel(this, "Label2", QStringLiteral("SV"), sansFont(16, true), 4, 64);
-    m_sv = addEdit(this, "TxtSV", QRect(29, 64, 81, 36), digitalFont(25));
+    addLabel(this, "Label2", QStringLiteral("SV"), fonts::sans(16, true), 4, 64);
+    m_sv = addEdit(this, "TxtSV", QRect(29, 64, 81, 36), fonts::digital(25));
     m_sv->setReadOnly(true);
     setColours(m_sv, QPalette::Base, Qt::black, QPalette::Text, Lime);
 }
@@ -242,7 +193,7 @@ void TController::buildLampsAndOutput()
     for (size_t i = 0; i < places.size(); ++i) {
         auto* lamp = new QLabel(QLatin1String(places[i].caption), this);
         lamp->setObjectName(QLatin1String(places[i].name));
-        lamp->setFont(sansFont(11));
+        lamp->setFont(fonts::sans(11));
         lamp->setAutoFillBackground(true);
         lamp->setGeometry(places[i].geometry);
         m_lamps[i] = lamp;
@@ -250,7 +201,7 @@ void TController::buildLampsAndOutput()
         paintLamp(int(i), false);
     }
 
-    setTextColour(addLabel(this, "Label5", QStringLiteral("OUT%"), sansFont(11), 4, 120), Qt::blue);
+    setTextColour(addLabel(this, "Label5", QStringLiteral("OUT%"), fonts::sans(11), 4, 120), Qt::blue);
     m_out = new QProgressBar(this);
     m_out->setObjectName(QStringLiteral("PrgOut"));
     m_out->setGeometry(36, 120, 96, 17);
@@ -261,10 +212,10 @@ void TController::buildLampsAndOutput()
 
 void TController::buildIdRow()
 {
-    setTextColour(addLabel(this, "Label3", QStringLiteral("ID"), sansFont(16, true), 8, 144),
+    setTextColour(addLabel(this, "Label3", QStringLiteral("ID"), fonts::sans(16, true), 8, 144),
                   Qt::blue);
 
-    m_id = addEdit(this, "TxtID", QRect(24, 144, 33, 20), terminalFont(13));
+    m_id = addEdit(this, "TxtID", QRect(24, 144, 33, 20), fonts::terminal(13));
     // Only the active groups: a locked box greys its text like any disabled control.
     QPalette idPalette = m_id->palette();
     const QColor face = idPalette.color(QPalette::Button);
@@ -284,7 +235,7 @@ void TController::buildIdRow()
 
     m_set = new QPushButton(QStringLiteral("SET"), this);
     m_set->setObjectName(QStringLiteral("BtnSET"));
-    m_set->setFont(narrowFont(13));
+    m_set->setFont(fonts::narrow(13));
     m_set->setGeometry(64, 144, 57, 25);
     QPalette setPalette = m_set->palette();
     setPalette.setColor(QPalette::Button, Cream);

@@ -3,6 +3,7 @@
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "ui/DialogService.h"
+#include "ui/Fonts.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/main/PageButton.h"
 #include "ui/main/ScanIndicator.h"
@@ -47,15 +48,6 @@ const PageButtonInfo& pageButtonInfo(int number)
 constexpr int TileLefts[] = {8, 160, 312, 464, 616};
 constexpr int TileTops[] = {34, 226};
 
-QFont arialPixels(int pixels, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int left,
                         int width)
@@ -131,7 +123,7 @@ void TFmHome::buildMonitorPage()
         auto* title = new QLabel(titles[m - 1], panel);
         title->setObjectName(QStringLiteral("LbMonitor%1").arg(m));
         title->setAlignment(Qt::AlignCenter);
-        title->setFont(arialPixels(18, true));
+        title->setFont(fonts::sans(18, true));
         title->setGeometry(0, 4, 769, 22);
 
         for (int s = 1; s <= 10; ++s) {
@@ -159,7 +151,7 @@ void TFmHome::buildMonitorPage()
     }
 
     auto* btnD = makeButton(page, "BtnD", QStringLiteral("Communication "), 83, 89);
-    btnD->setFont(arialPixels(11, true));
+    btnD->setFont(fonts::sans(11, true));
     btnD->setStyleSheet(QStringLiteral("color: blue"));
     btnD->setEnabled(false); // the communication dialog arrives with its own change
     m_btnStart = makeButton(page, "BtnStart", QStringLiteral("Start"), 178, 81);
@@ -182,7 +174,7 @@ void TFmHome::buildPageButtons()
     m_title = new QLabel(QStringLiteral("Please enter Ctrl+A change of company name"), this);
     m_title->setObjectName(QStringLiteral("Label2"));
     m_title->setAlignment(Qt::AlignCenter);
-    m_title->setFont(arialPixels(21));
+    m_title->setFont(fonts::sans(21));
     m_title->setGeometry(197, 4, 426, 26);
 
     m_version = new QLabel(QStringLiteral("VER 9.22"), this);

@@ -1,0 +1,56 @@
+#include "ui/Fonts.h"
+
+#include <QStringList>
+
+namespace fonts {
+
+namespace {
+
+QFont make(const QStringList& families, int pixels, QFont::StyleHint hint, bool bold)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(hint);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+QFont sans(int pixels, bool bold)
+{
+    return make({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                 QStringLiteral("DejaVu Sans")},
+                pixels, QFont::SansSerif, bold);
+}
+
+QFont narrow(int pixels)
+{
+    return make({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
+                 QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
+                 QStringLiteral("DejaVu Sans")},
+                pixels, QFont::SansSerif, true);
+}
+
+QFont cjk(int pixels)
+{
+    return make({QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC"),
+                 QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Sans CJK SC")},
+                pixels, QFont::AnyStyle, false);
+}
+
+QFont digital(int pixels)
+{
+    return make({QStringLiteral("DSEG7 Classic"), QStringLiteral("LiquidCrystal")}, pixels,
+                QFont::Monospace, false);
+}
+
+QFont terminal(int pixels)
+{
+    return make({QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans Mono"),
+                 QStringLiteral("Liberation Mono")},
+                pixels, QFont::Monospace, true);
+}
+
+} // namespace fonts
