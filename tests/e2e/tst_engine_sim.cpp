@@ -4,6 +4,7 @@
 #include "link/NativeSerialIo.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTest>
 
 namespace {
@@ -196,15 +197,20 @@ void TestEngineSim::scanAllBringsALostControllerBack()
 
 void TestEngineSim::writeGoesOutAtTheNextSlotStep()
 {
-    // 9600 baud: a slot step takes about 70 ms, time enough to post while (2, 7) is read.
+    // 9600 baud and every reply of station 17 held back 40 ms (well inside the 84 ms deadline):
+    // slot (2, 7) takes about a quarter of a second, time enough to post while it is read.
     Rig rig(QStringLiteral("rtu"), 9600);
     QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
+    QVERIFY(rig.sim.command(QStringLiteral("fault 2 17 late 40")));
     rig.engine->Start();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.allRead(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allRead(), 30000);
     rig.sim.clearFrames();
     QVERIFY(rig.sim.waitForFrames(2, 1, 5000)); // Monitor 2 is being polled
     rig.sim.clearFrames();
-    QTRY_VERIFY_WITH_TIMEOUT(rig.framesTo(2, 17, 138) > 0, 10000);
+    QElapsedTimer waiting;
+    waiting.start();
+    while (rig.framesTo(2, 17, 138) == 0 && waiting.elapsed() < 10000)
+        QThread::msleep(1);
     rig.engine->RequestWrite(2, 7, 0, QStringLiteral("11.11"));
     rig.engine->RequestWrite(2, 7, 0, QStringLiteral("12.34")); // the last one wins
     QTRY_VERIFY_WITH_TIMEOUT(rig.framesTo(2, 18, 138) > 0, 5000);
