@@ -4,7 +4,10 @@
 #include "link/NativeSerialIo.h"
 #include "link/TRs485Comm.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QSerialPort>
 #include <QTest>
 
@@ -44,6 +47,8 @@ private Q_SLOTS:
     void missingPortAndLineGone();
     void portInUseIsNotReady();
     void unconfigurablePortSendsNothing();
+    void portNumbersMapToDevices();
+    void noDescriptorOutlivesATransaction();
 };
 
 void TestLinkSim::readAndWriteOnEveryLineKind_data()
@@ -248,6 +253,46 @@ void TestLinkSim::unconfigurablePortSendsNothing()
     // Nothing reached the wire.
     QVERIFY(sim.command(QStringLiteral("get 1 1 0")));
     QCOMPARE(sim.frames(1).size(), 0);
+}
+
+void TestLinkSim::portNumbersMapToDevices()
+{
+    QTemporaryDir home;
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("ports")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), home.path() + "/ports/COM4"));
+    QVERIFY(QFile::link(home.path() + "/nothing", home.path() + "/ports/COM12"));
+    QCOMPARE(comm::portDevice(4, home.path()), home.path() + "/ports/COM4");
+    // A link whose device is gone still names the port: it must fail, not fall back.
+    QCOMPARE(comm::portDevice(12, home.path()), home.path() + "/ports/COM12");
+    QCOMPARE(comm::portDevice(1, home.path()), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(comm::portDevice(10, home.path()), QStringLiteral("/dev/ttyS9"));
+    comm::NativeSerialIo io(home.path());
+    QVERIFY(!io.open(12, {}));
+    QVERIFY(!io.isOpen());
+    // Not a terminal: refused.
+    QVERIFY(!io.open(4, {}));
+    QVERIFY(!io.isOpen());
+}
+
+void TestLinkSim::noDescriptorOutlivesATransaction()
+{
+    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1,pv=3",
+                    "--frozen"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
+    link->ReadRetry = 0;
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System).size();
+    };
+    QVERIFY(link->Receive(1, 138));
+    const qsizetype before = openDescriptors();
+    QVERIFY(sim.command(QStringLiteral("fault 1 1 short")));
+    for (int i = 0; i < 20; ++i) {
+        link->Receive(1, 138);
+        link->Send(WriteCommand, 0, 1, quint16(i));
+        link->ComPort = 3 - link->ComPort + 1; // alternate with a port that does not exist
+    }
+    QCOMPARE(openDescriptors(), before);
 }
 
 QTEST_GUILESS_MAIN(TestLinkSim)
