@@ -16,8 +16,8 @@ DecimalRule familyA(int t)
 {
     if (among(t, {0, 1, 6, 7, 21, 22, 23, 28, 29, 30, 33, 34, 35, 39, 40, 41, 45, 46, 47}))
         return {DecimalRule::Fixed, 1};
-    if (among(t, {2, 3, 4, 5, 24, 25, 26, 27, 31, 32, 36, 37, 38, 42, 43, 44, 48, 49, 50})
-        || (t >= 8 && t <= 20))
+    if (among(t, {2, 3, 4, 5, 24, 25, 26, 27, 31, 32, 36, 37, 38, 42, 43, 44, 48, 49, 50}) ||
+        (t >= 8 && t <= 20))
         return {DecimalRule::Fixed, 0};
     if (t >= 51 && t <= 55)
         return {DecimalRule::FromDpSetting, 0};

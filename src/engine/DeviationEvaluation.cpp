@@ -10,10 +10,10 @@ constexpr int Scale = 9;
 
 QString alarmLine(int monitor, int slot, bool high, const QString& timeText)
 {
-    return QStringLiteral("Monitor:%1,Controller:%2").arg(monitor).arg(slot)
-           + (high ? QStringLiteral("-->Deviation High Alarm!")
-                   : QStringLiteral("-->Deviation Low Alarm!"))
-           + QStringLiteral("   Time:") + timeText;
+    return QStringLiteral("Monitor:%1,Controller:%2").arg(monitor).arg(slot) +
+           (high ? QStringLiteral("-->Deviation High Alarm!")
+                 : QStringLiteral("-->Deviation Low Alarm!")) +
+           QStringLiteral("   Time:") + timeText;
 }
 
 } // namespace
@@ -76,8 +76,8 @@ QList<RaisedAlarm> EvaluateDeviation(StationRecord& record, int monitor, int slo
         if (record.AlarmAtFirst || record.DeviationCount >= 2) {
             // Without AlarmAtFirst the first excursion is never reported, so the count of
             // alarms raised is one less than the excursions.
-            const int alarms = record.AlarmAtFirst ? record.DeviationCount
-                                                   : record.DeviationCount - 1;
+            const int alarms =
+                record.AlarmAtFirst ? record.DeviationCount : record.DeviationCount - 1;
             raised.append({alarmLine(monitor, slot, highSide, timeText), alarmCountText(alarms)});
         }
     };

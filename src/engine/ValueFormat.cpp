@@ -49,13 +49,12 @@ QString formatValue(int raw, int decimals, const QLocale& locale)
         const qint64 mantissa = magnitude / pow10(total - Precision);
         const int exponent = total - 1 - decimals;
         const QString m = QString::number(mantissa);
-        return sign + m.left(1) + point + m.mid(1) + QStringLiteral("E+")
-               + QStringLiteral("%1").arg(exponent, 3, 10, QLatin1Char('0'));
+        return sign + m.left(1) + point + m.mid(1) + QStringLiteral("E+") +
+               QStringLiteral("%1").arg(exponent, 3, 10, QLatin1Char('0'));
     }
     QString text = sign + QString::number(integerPart);
     if (decimals > 0)
-        text += point
-                + QStringLiteral("%1").arg(magnitude % scale, decimals, 10, QLatin1Char('0'));
+        text += point + QStringLiteral("%1").arg(magnitude % scale, decimals, 10, QLatin1Char('0'));
     return text;
 }
 

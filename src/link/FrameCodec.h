@@ -11,8 +11,8 @@ namespace comm {
 // Where the controller's reply lies in the block a read collects.
 struct ReplyLayout
 {
-    int bytesRead;   // the whole block: echo (if any) plus reply
-    int replyStart;  // the reply starts after the echoed request
+    int bytesRead;  // the whole block: echo (if any) plus reply
+    int replyStart; // the reply starts after the echoed request
     int replyLength;
 };
 

@@ -44,7 +44,9 @@ void sleepNs(qint64 ns)
 // Unix98 pty slaves have majors 136..143; 3 is the old BSD pty slave.
 bool isPseudoTerminal(int fd)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
     const unsigned maj = major(st.st_rdev);
@@ -54,26 +56,40 @@ bool isPseudoTerminal(int fd)
 tcflag_t charSizeFlag(int dataBits)
 {
     switch (dataBits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
     }
 }
 
 speed_t speedFlag(int baud)
 {
     switch (baud) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    default: return B0; // not a speed the port can be set to
+    case 110:
+        return B110;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    default:
+        return B0; // not a speed the port can be set to
     }
 }
 
@@ -125,13 +141,12 @@ NativeSerialIo::~NativeSerialIo()
 bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
 {
     close();
-    const QString device =
-        portDevice(portNumber, m_home.isEmpty() ? core::homeFolder() : m_home);
+    const QString device = portDevice(portNumber, m_home.isEmpty() ? core::homeFolder() : m_home);
     const QString resolved = QFileInfo(device).canonicalFilePath();
     if (resolved.isEmpty() || lockedByAnotherProgram(resolved))
         return false;
-    const int fd = ::open(QFile::encodeName(resolved).constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(resolved).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     // Exclusive use: a second open of the device fails (for everyone but root) until close.
@@ -178,15 +193,15 @@ bool NativeSerialIo::configure(const SerialSettings& settings)
     termios actual{};
     if (tcgetattr(m_fd, &actual) != 0)
         return false;
-    const bool speedOk = speed != B0 && cfgetospeed(&actual) == speed
-                         && cfgetispeed(&actual) == speed;
-    const bool dataBitsOk = settings.dataBits >= 5 && settings.dataBits <= 8
-                            && (actual.c_cflag & CSIZE) == charSizeFlag(settings.dataBits);
+    const bool speedOk =
+        speed != B0 && cfgetospeed(&actual) == speed && cfgetispeed(&actual) == speed;
+    const bool dataBitsOk = settings.dataBits >= 5 && settings.dataBits <= 8 &&
+                            (actual.c_cflag & CSIZE) == charSizeFlag(settings.dataBits);
     const bool stopOk = bool(actual.c_cflag & CSTOPB) == (settings.stopBits == 2);
     const bool flowOk = !(actual.c_cflag & CRTSCTS) && !(actual.c_iflag & (IXON | IXOFF));
     // A pty has no parity to set and the kernel clears it: everything else applied is success.
-    const bool parityOk = m_isPty || ((actual.c_cflag & (PARENB | PARODD | CMSPAR))
-                                      == (wanted.c_cflag & (PARENB | PARODD | CMSPAR)));
+    const bool parityOk = m_isPty || ((actual.c_cflag & (PARENB | PARODD | CMSPAR)) ==
+                                      (wanted.c_cflag & (PARENB | PARODD | CMSPAR)));
 
     // DTR stays inactive. A pty has no modem lines, so there it cannot fail.
     int dtr = TIOCM_DTR;

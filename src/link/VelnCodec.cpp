@@ -25,8 +25,8 @@ QByteArray VelnCodec::readRequest(int station, TAddress code) const
 QByteArray VelnCodec::writeRequest(TCommand command, int station, quint8 wireCode,
                                    quint16 value) const
 {
-    const char body[] = {char(command), char(station & 0xFF), 0x00, char(wireCode),
-                         char(value >> 8), char(value & 0xFF)};
+    const char body[] = {char(command),  char(station & 0xFF), 0x00,
+                         char(wireCode), char(value >> 8),     char(value & 0xFF)};
     return withChecksum(QByteArray(body, sizeof body));
 }
 

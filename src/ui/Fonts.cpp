@@ -20,9 +20,9 @@ QFont make(const QStringList& families, int pixels, QFont::StyleHint hint, bool 
 
 QFont sans(int pixels, bool bold)
 {
-    return make({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                 QStringLiteral("DejaVu Sans")},
-                pixels, QFont::SansSerif, bold);
+    return make(
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")},
+        pixels, QFont::SansSerif, bold);
 }
 
 QFont narrow(int pixels)

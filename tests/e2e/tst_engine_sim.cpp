@@ -4,8 +4,8 @@
 #include "link/NativeSerialIo.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -60,8 +60,9 @@ struct Rig
             engine->model().line(m) = {m, baud, TConverter::RS485,
                                        psl == QLatin1String("rtu") ? TPsl::rtu : TPsl::veln};
         // Queued into this thread, as the main window receives them.
-        QObject::connect(engine.get(), &TCommController::updateRequested, &receiver,
-                         [this](const EngineUpdate& u) { updates << u; }, Qt::QueuedConnection);
+        QObject::connect(
+            engine.get(), &TCommController::updateRequested, &receiver,
+            [this](const EngineUpdate& u) { updates << u; }, Qt::QueuedConnection);
     }
 
     bool allRead()
@@ -157,8 +158,8 @@ void TestEngineSim::silentControllerIsLostThenSkippedUntilRescan()
     const auto lampsOffThenWhite = [&rig] {
         bool lampsOff = false;
         for (const EngineUpdate& u : rig.updates) {
-            lampsOff |= u.kind == EngineUpdate::Lamps && u.monitor == 1 && u.slot == 4
-                        && u.value == 0;
+            lampsOff |=
+                u.kind == EngineUpdate::Lamps && u.monitor == 1 && u.slot == 4 && u.value == 0;
             if (lampsOff && u.kind == EngineUpdate::Indicator && u.monitor == 0)
                 return true;
         }

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -107,8 +107,8 @@ void TestLinkSim::attemptsAndSilentTimeout_data()
 void TestLinkSim::attemptsAndSilentTimeout()
 {
     QFETCH(int, readRetry);
-    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
     QVERIFY(link->Receive(1, 138));
@@ -144,8 +144,8 @@ void TestLinkSim::faultsCostOneAttempt()
 {
     QFETCH(QString, fault);
     QFETCH(int, attempts);
-    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs422", "--station", "com=1,id=3,pv=42",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=rtu,converter=rs422", "--station", "com=1,id=3,pv=42", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     QVERIFY(sim.command(QStringLiteral("fault 1 3 ") + fault));
     std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS422_485));
@@ -157,8 +157,8 @@ void TestLinkSim::faultsCostOneAttempt()
 
 void TestLinkSim::lateReplyDoesNotSpoilTheNextAttempt()
 {
-    SimProcess sim({"--line", "com=1,psl=veln,converter=rs485", "--station", "com=1,id=2,pv=77",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=veln,converter=rs485", "--station", "com=1,id=2,pv=77", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     // The first reply comes 30 ms after the 96 ms deadline, in the middle of the second
     // attempt's wait; the attempt after that must still read a clean reply.
@@ -190,8 +190,8 @@ void TestLinkSim::missingPortAndLineGone()
 {
     // COM2 and COM3: without their links they fall back to /dev/ttyS1 and /dev/ttyS2, which
     // these machines do not have.
-    SimProcess sim({"--line", "com=2,psl=rtu,converter=rs485", "--station", "com=2,id=1,pv=5",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=2,psl=rtu,converter=rs485", "--station", "com=2,id=1,pv=5", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
     link->ReadRetry = 1;
@@ -216,8 +216,8 @@ void TestLinkSim::missingPortAndLineGone()
 
 void TestLinkSim::portInUseIsNotReady()
 {
-    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     QSerialPort other;
     other.setPortName(sim.device(1));
@@ -237,8 +237,8 @@ void TestLinkSim::portInUseIsNotReady()
 
 void TestLinkSim::unconfigurablePortSendsNothing()
 {
-    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
     link->DataBits = 9; // no port takes that
@@ -276,8 +276,8 @@ void TestLinkSim::portNumbersMapToDevices()
 
 void TestLinkSim::noDescriptorOutlivesATransaction()
 {
-    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1,pv=3",
-                    "--frozen"});
+    SimProcess sim(
+        {"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1,pv=3", "--frozen"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
     link->ReadRetry = 0;

@@ -52,10 +52,7 @@ struct Home
         home->show();
     }
 
-    template <class T> T* find(const QString& name) const
-    {
-        return home->findChild<T*>(name);
-    }
+    template <class T> T* find(const QString& name) const { return home->findChild<T*>(name); }
     QWidget* widget(const QString& name) const { return find<QWidget>(name); }
     QImage picture(int button) const
     {
@@ -183,8 +180,8 @@ void TestHome::missingPictureStopsTheSwitchAtThatFile()
     // Chart: 2 "D" first, then 1, 3 (missing), 4, 6.
     QTest::mouseClick(h.widget("ImgButton2"), Qt::LeftButton);
     QCOMPARE(g_dialogs->messages,
-             QStringList{QCoreApplication::applicationName() + "|Cannot open file "
-                         + pictures.path() + "/button3U.bmp"});
+             QStringList{QCoreApplication::applicationName() + "|Cannot open file " +
+                         pictures.path() + "/button3U.bmp"});
     QCOMPARE(h.home->windowTitle(), QStringLiteral("Quillmere Controller-->Chart"));
     QVERIFY(h.widget("Panel2")->isVisible());
     QCOMPARE(h.picture(2).convertToFormat(QImage::Format_RGB32), bitmap(bin, "button2D.bmp"));

@@ -22,8 +22,8 @@ struct Bank
         const int station = quint8(req[0]);
         const int function = quint8(req[1]);
         const int code = quint8(req[3]);
-        if (!regs.contains(station) || silent.contains(station)
-            || silentCodes.contains({station, code}))
+        if (!regs.contains(station) || silent.contains(station) ||
+            silentCodes.contains({station, code}))
             return {};
         if (function == 6) {
             regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
@@ -55,9 +55,9 @@ struct Rig
     {
         for (int m = 1; m <= 3; ++m)
             engine.model().line(m) = {m, 38400, TConverter::RS485, TPsl::rtu};
-        QObject::connect(&engine, &TCommController::updateRequested, &engine,
-                         [this](const EngineUpdate& u) { updates << u; },
-                         Qt::DirectConnection);
+        QObject::connect(
+            &engine, &TCommController::updateRequested, &engine,
+            [this](const EngineUpdate& u) { updates << u; }, Qt::DirectConnection);
     }
 
     std::unique_ptr<TRs485Comm> makeLink()
@@ -337,8 +337,8 @@ void TestEngine::writePostedDuringSendStaysPending()
 void TestEngine::decimalScan_data()
 {
     QTest::addColumn<int>("family");
-    QTest::addColumn<int>("input");   // -1: code 72 does not answer
-    QTest::addColumn<int>("dp");      // -1: code 75 does not answer
+    QTest::addColumn<int>("input"); // -1: code 72 does not answer
+    QTest::addColumn<int>("dp");    // -1: code 75 does not answer
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
     QTest::addColumn<bool>("lost");

@@ -138,16 +138,43 @@ void TestEngineRules::deviationBand_data()
     QTest::addColumn<QString>("sv");
     QTest::addColumn<bool>("lowOut");
     QTest::addColumn<bool>("highOut");
-    QTest::newRow("on the low edge") << "5" << "3" << "97.0" << "100.0" << false << false;
-    QTest::newRow("just below") << "5" << "3" << "96.9" << "100.0" << true << false;
-    QTest::newRow("on the high edge") << "5" << "3" << "105.0" << "100.0" << false << false;
-    QTest::newRow("just above") << "5" << "3" << "105.1" << "100.0" << false << true;
+    QTest::newRow("on the low edge") << "5"
+                                     << "3"
+                                     << "97.0"
+                                     << "100.0" << false << false;
+    QTest::newRow("just below") << "5"
+                                << "3"
+                                << "96.9"
+                                << "100.0" << true << false;
+    QTest::newRow("on the high edge") << "5"
+                                      << "3"
+                                      << "105.0"
+                                      << "100.0" << false << false;
+    QTest::newRow("just above") << "5"
+                                << "3"
+                                << "105.1"
+                                << "100.0" << false << true;
     // Decimal fractions compare exactly: 100.0 - 3.1 is 96.9, not a hair above or below.
-    QTest::newRow("fractional limit edge") << "5" << "3.1" << "96.9" << "100.0" << false << false;
-    QTest::newRow("fractional limit beyond") << "5" << "3.1" << "96.8" << "100.0" << true << false;
-    QTest::newRow("negative low limit") << "5" << "-2" << "101.0" << "100.0" << true << false;
-    QTest::newRow("negative high limit") << "-2" << "3" << "99.0" << "100.0" << false << true;
-    QTest::newRow("scientific PV") << "5" << "3" << "3.277E+004" << "100" << false << true;
+    QTest::newRow("fractional limit edge") << "5"
+                                           << "3.1"
+                                           << "96.9"
+                                           << "100.0" << false << false;
+    QTest::newRow("fractional limit beyond") << "5"
+                                             << "3.1"
+                                             << "96.8"
+                                             << "100.0" << true << false;
+    QTest::newRow("negative low limit") << "5"
+                                        << "-2"
+                                        << "101.0"
+                                        << "100.0" << true << false;
+    QTest::newRow("negative high limit") << "-2"
+                                         << "3"
+                                         << "99.0"
+                                         << "100.0" << false << true;
+    QTest::newRow("scientific PV") << "5"
+                                   << "3"
+                                   << "3.277E+004"
+                                   << "100" << false << true;
 }
 
 void TestEngineRules::deviationBand()
@@ -217,11 +244,26 @@ void TestEngineRules::deviationNeedsNumbers_data()
     QTest::addColumn<QString>("low");
     QTest::addColumn<QString>("pv");
     QTest::addColumn<QString>("sv");
-    QTest::newRow("no high limit") << "" << "3" << "10.0" << "100.0";
-    QTest::newRow("empty low beside a high") << "5" << "" << "10.0" << "100.0";
-    QTest::newRow("letters in a limit") << "5" << "abc" << "10.0" << "100.0";
-    QTest::newRow("no PV") << "5" << "3" << "" << "100.0";
-    QTest::newRow("no SV") << "5" << "3" << "10.0" << "";
+    QTest::newRow("no high limit") << ""
+                                   << "3"
+                                   << "10.0"
+                                   << "100.0";
+    QTest::newRow("empty low beside a high") << "5"
+                                             << ""
+                                             << "10.0"
+                                             << "100.0";
+    QTest::newRow("letters in a limit") << "5"
+                                        << "abc"
+                                        << "10.0"
+                                        << "100.0";
+    QTest::newRow("no PV") << "5"
+                           << "3"
+                           << ""
+                           << "100.0";
+    QTest::newRow("no SV") << "5"
+                           << "3"
+                           << "10.0"
+                           << "";
 }
 
 void TestEngineRules::deviationNeedsNumbers()

@@ -95,7 +95,7 @@ void TestLink::readRequests_data()
     QTest::newRow("rtu PV station 1") << TPsl::rtu << 1 << 138 << hex("0103008a0001a5e0");
     QTest::newRow("veln PV station 1") << TPsl::veln << 1 << 138 << hex("5201008a0000dd");
     // Station IDs above 255 keep their low 8 bits; codes are never mapped on reads.
-    QTest::newRow("rtu station 300") << TPsl::rtu << 300 << 0 << hex("2c0300000001") ;
+    QTest::newRow("rtu station 300") << TPsl::rtu << 300 << 0 << hex("2c0300000001");
     QTest::newRow("veln code 100 unmapped") << TPsl::veln << 2 << 100 << hex("520200640000b8");
 }
 
@@ -122,8 +122,8 @@ void TestLink::sendFrames_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::newRow("rtu SV 500") << TPsl::rtu << 0 << 500 << hex("0106000001f489dd");
     QTest::newRow("veln SV 500") << TPsl::veln << 0 << 500 << hex("570100 0001f44d");
-    QTest::newRow("veln -5 as two's complement") << TPsl::veln << 0 << 0xFFFB
-                                                 << hex("57010000fffb52");
+    QTest::newRow("veln -5 as two's complement")
+        << TPsl::veln << 0 << 0xFFFB << hex("57010000fffb52");
     QTest::newRow("code 96 goes out as 98") << TPsl::veln << 96 << 1 << hex("570100620001bb");
     QTest::newRow("code 100 goes out as 102") << TPsl::veln << 100 << 1 << hex("570100660001bf");
     QTest::newRow("code 101 unchanged") << TPsl::veln << 101 << 1 << hex("570100650001be");
@@ -194,7 +194,7 @@ void TestLink::replyJudgement_data()
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<bool>("valid");
 
-    const QByteArray rtu = reply(TPsl::rtu, 1, 253);   // 01 03 02 00 fd + crc
+    const QByteArray rtu = reply(TPsl::rtu, 1, 253); // 01 03 02 00 fd + crc
     const QByteArray veln = reply(TPsl::veln, 1, 253);
     QByteArray swapped = rtu;
     std::swap(swapped[5], swapped[6]);

@@ -201,7 +201,8 @@ void TController::buildLampsAndOutput()
         paintLamp(int(i), false);
     }
 
-    setTextColour(addLabel(this, "Label5", QStringLiteral("OUT%"), fonts::sans(11), 4, 120), Qt::blue);
+    setTextColour(addLabel(this, "Label5", QStringLiteral("OUT%"), fonts::sans(11), 4, 120),
+                  Qt::blue);
     m_out = new QProgressBar(this);
     m_out->setObjectName(QStringLiteral("PrgOut"));
     m_out->setGeometry(36, 120, 96, 17);

@@ -48,7 +48,6 @@ const PageButtonInfo& pageButtonInfo(int number)
 constexpr int TileLefts[] = {8, 160, 312, 464, 616};
 constexpr int TileTops[] = {34, 226};
 
-
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int left,
                         int width)
 {
@@ -130,7 +129,8 @@ void TFmHome::buildMonitorPage()
             const int column = (s - 1) % 5;
             const int row = (s - 1) / 5;
             const QPoint at(TileLefts[column], TileTops[row]);
-            auto* tile = new TController(column == 4 ? TController::WideWidth : TController::NormalWidth, panel);
+            auto* tile = new TController(
+                column == 4 ? TController::WideWidth : TController::NormalWidth, panel);
             tile->setObjectName(
                 QStringLiteral("Controller%1%2").arg(QLatin1Char(letters[m - 1])).arg(s));
             tile->move(at);
