@@ -69,7 +69,9 @@ struct Rig
     {
         for (int m = 1; m <= 3; ++m)
             for (int s = 1; s <= 10; ++s)
-                if (engine->stationCopy(m, s).PvText != expectedPv(m, s))
+                // The output is the slot's last read: with it the slot step is complete.
+                if (const StationRecord r = engine->stationCopy(m, s);
+                    r.PvText != expectedPv(m, s) || r.OutText.isEmpty())
                     return false;
         return true;
     }
