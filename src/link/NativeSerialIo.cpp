@@ -2,9 +2,8 @@
 
 #include "core/Home.h"
 
-#include <QFileInfo>
-
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -110,8 +109,19 @@ bool lockedByAnotherProgram(const QString& devicePath)
     if (name.startsWith(QLatin1String("/dev/")))
         name = name.mid(5);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char* dir : {"/run/lock", "/var/lock"}) {
-        QFile lock(QLatin1String(dir) + QLatin1String("/LCK..") + name);
+    // /var/lock is normally a link to /run/lock: look at each real folder once, since this
+    // runs at every open.
+    static const QStringList folders = [] {
+        QStringList real;
+        for (const char* dir : {"/run/lock", "/var/lock"}) {
+            const QString path = QFileInfo(QLatin1String(dir)).canonicalFilePath();
+            if (!path.isEmpty() && !real.contains(path))
+                real << path;
+        }
+        return real;
+    }();
+    for (const QString& dir : folders) {
+        QFile lock(dir + QLatin1String("/LCK..") + name);
         if (!lock.open(QIODevice::ReadOnly))
             continue;
         const QByteArray text = lock.read(64);

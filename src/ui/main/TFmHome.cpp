@@ -216,27 +216,6 @@ void TFmHome::ShowMonitor(int monitor)
                       {m_monitorButtons.begin(), m_monitorButtons.end()});
 }
 
-void TFmHome::ImgButton1Click()
-{
-    switchPage(1);
-}
-void TFmHome::ImgButton2Click()
-{
-    switchPage(2);
-}
-void TFmHome::ImgButton6Click()
-{
-    switchPage(6);
-}
-void TFmHome::ImgButton3Click()
-{
-    switchPage(3);
-}
-void TFmHome::ImgButton4Click()
-{
-    switchPage(4);
-}
-
 void TFmHome::switchPage(int pageButton)
 {
     const PageButtonInfo& clicked = pageButtonInfo(pageButton);

@@ -41,11 +41,6 @@ public:
     void BtnStartClick();
     void BtnScanDPClick();
     void ShowMonitor(int monitor); // BtnA, BtnB, BtnC
-    void ImgButton1Click();
-    void ImgButton2Click();
-    void ImgButton6Click();
-    void ImgButton3Click();
-    void ImgButton4Click();
     void TmrHomeTimer();
     void applyEngineUpdate(const EngineUpdate& update);
     void dpDialogClosed();
@@ -56,6 +51,7 @@ protected:
 private:
     void buildMonitorPage();
     void buildPageButtons();
+    // The click on page button ImgButton<pageButton>.
     void switchPage(int pageButton);
     void loadPicture(PageButton* button, const QString& file);
     void hotKey();
