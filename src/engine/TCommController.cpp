@@ -94,7 +94,18 @@ StationRecord TCommController::stationCopy(int monitor, int slot) const
 
 void TCommController::run()
 {
+    // A Re-Scan pressed before Start waits for the start-up scan and runs right after it: the
+    // start-up scan is not the one that was asked for, so it leaves the request standing.
+    bool requestedBeforeStart = false;
+    {
+        QMutexLocker lock(&m_model.mutex);
+        requestedBeforeStart = m_model.RescanRequested;
+    }
     ScanDecimalPoints();
+    if (requestedBeforeStart) {
+        QMutexLocker lock(&m_model.mutex);
+        m_model.RescanRequested = true;
+    }
     while (!stopRequested()) {
         PollCycle();
         msleep(1);

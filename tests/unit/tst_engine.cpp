@@ -5,6 +5,7 @@
 #include "link/Crc.h"
 
 #include <QMap>
+#include <atomic>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -108,6 +109,7 @@ private Q_SLOTS:
     void decimalScan_data();
     void decimalScan();
     void scanProgressAndRescanFlag();
+    void rescanPressedBeforeStartScansTwice();
 };
 
 void TestEngine::readsTheFourValuesOfASlot()
@@ -399,6 +401,27 @@ void TestEngine::scanProgressAndRescanFlag()
     for (const QByteArray& w : rig.log.writes)
         familyReads += quint8(w[0]) == 9 && quint8(w[3]) == 134;
     QCOMPARE(familyReads, 4);
+}
+
+void TestEngine::rescanPressedBeforeStartScansTwice()
+{
+    Rig rig;
+    rig.controller(3, 0, 0);
+    std::atomic<int> familyReads{0};
+    std::atomic<int> pvReads{0};
+    rig.onFrame = [&](const QByteArray& req) {
+        if (quint8(req[0]) == 3 && quint8(req[3]) == 134)
+            ++familyReads;
+        if (quint8(req[0]) == 3 && quint8(req[3]) == 138)
+            ++pvReads;
+    };
+    rig.engine.RequestRescan();
+    rig.engine.Start();
+    // The start-up scan, then the requested one at the first slot step, then polling.
+    QTRY_VERIFY_WITH_TIMEOUT(pvReads >= 3, 10000);
+    rig.engine.Stop();
+    QCOMPARE(familyReads.load(), 2);
+    QVERIFY(!rig.engine.model().RescanRequested);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)
