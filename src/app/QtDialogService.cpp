@@ -1,5 +1,6 @@
 #include "app/QtDialogService.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -9,6 +10,7 @@ void QtDialogService::message(QWidget* parent, const QString& caption, const QSt
 {
     const auto boxIcon = icon == Icon::Error     ? QMessageBox::Critical
                          : icon == Icon::Warning ? QMessageBox::Warning
+                         : icon == Icon::NoIcon  ? QMessageBox::NoIcon
                                                  : QMessageBox::Information;
     QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, parent);
     box.exec();
@@ -35,4 +37,9 @@ bool QtDialogService::choosePrinter(QWidget* parent, QPrinter* printer)
 {
     QPrintDialog dialog(printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+void QtDialogService::openUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
 }

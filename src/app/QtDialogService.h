@@ -13,4 +13,5 @@ public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override;
     bool choosePrinter(QWidget* parent, QPrinter* printer) override;
+    void openUrl(const QUrl& url) override;
 };

@@ -4,13 +4,15 @@
 
 class QWidget;
 class QPrinter;
+class QUrl;
 
 // Every message box, file dialog and print dialog of the program passes through here. The
 // application answers with real dialogs; tests put a recorder in its place and never block.
 class DialogService
 {
 public:
-    enum class Icon { Information, Warning, Error };
+    // NoIcon: a plain box; Warning: the exclamation box.
+    enum class Icon { Information, Warning, Error, NoIcon };
 
     virtual ~DialogService() = default;
 
@@ -24,4 +26,6 @@ public:
                                  const QString& filter) = 0;
     // Lets the user pick and set up the printer; false when cancelled.
     virtual bool choosePrinter(QWidget* parent, QPrinter* printer) = 0;
+    // Opens a web address in the system's browser.
+    virtual void openUrl(const QUrl& url) = 0;
 };

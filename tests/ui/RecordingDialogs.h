@@ -3,19 +3,23 @@
 #include "ui/DialogService.h"
 
 #include <QStringList>
+#include <QUrl>
 
 // Answers every dialog at once and remembers what was asked, so window tests never block.
 class RecordingDialogs final : public DialogService
 {
 public:
     QStringList messages; // "caption|text"
+    QList<Icon> icons;    // of each message, in the same order
+    QList<QUrl> openedUrls;
     bool confirmAnswer = true;
     QString fileAnswer;
     bool printerAnswer = false;
 
-    void message(QWidget*, const QString& caption, const QString& text, Icon) override
+    void message(QWidget*, const QString& caption, const QString& text, Icon icon) override
     {
         messages << caption + QLatin1Char('|') + text;
+        icons << icon;
     }
     bool confirm(QWidget*, const QString& caption, const QString& text) override
     {
@@ -31,4 +35,5 @@ public:
         return fileAnswer;
     }
     bool choosePrinter(QWidget*, QPrinter*) override { return printerAnswer; }
+    void openUrl(const QUrl& url) override { openedUrls << url; }
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/main/Windows.h"
+
+#include <QDialog>
+
+class DialogService;
+class QRadioButton;
+
+// "Password Set": lock the tiles, or go on to lifting the lock or changing the password.
+class TFmshowpawd : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TFmshowpawd(DialogService& dialogs, QWidget* parent = nullptr);
+    void attachWindows(const Windows& windows) { m_windows = windows; }
+
+    void Button1Click(); // OK
+
+Q_SIGNALS:
+    // "Lock password": the ID boxes and SET buttons of all tiles go out of reach.
+    void lockRequested();
+
+private:
+    DialogService& m_dialogs;
+    Windows m_windows;
+};

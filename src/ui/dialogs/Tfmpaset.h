@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDialog>
+
+class DialogService;
+namespace store {
+class RegistryFile;
+}
+
+// "Change password".
+class Tfmpaset : public QDialog
+{
+    Q_OBJECT
+
+public:
+    Tfmpaset(DialogService& dialogs, store::RegistryFile& settings, QWidget* parent = nullptr);
+
+    void Button1Click(); // OK
+
+private:
+    DialogService& m_dialogs;
+    store::RegistryFile& m_settings;
+};
