@@ -116,19 +116,19 @@ void TFmCommSetting::buildLinePage(int line, QWidget* page)
         portItems << QStringLiteral("COM %1").arg(n);
     auto* ports = new RadioGroup(QStringLiteral("Com Port"), portItems, 2, page);
     ports->setObjectName(lineName("CboCom", line));
-    ports->setGeometry(6, 6, 120, 150);
+    ports->setGeometry(6, 6, 150, 150);
     QStringList baudItems;
     for (int rate : baudRates())
         baudItems << QString::number(rate);
     auto* bauds = new RadioGroup(QStringLiteral("BaudRate"), baudItems, 1, page);
     bauds->setObjectName(lineName("CboBps", line));
-    bauds->setGeometry(134, 6, 120, 150);
+    bauds->setGeometry(162, 6, 92, 150);
     auto* label = new QLabel(QStringLiteral("Others Com Port"), page);
     label->setObjectName(QStringLiteral("LbOthers%1").arg(line + 1));
-    label->setGeometry(6, 164, 120, 20);
+    label->setGeometry(6, 164, 150, 20);
     auto* other = new QLineEdit(page);
     other->setObjectName(QStringLiteral("Edit%1").arg(line + 1));
-    other->setGeometry(134, 162, 120, 24);
+    other->setGeometry(162, 162, 92, 24);
 
     // Typing another port deselects the radio choice; entering the radio choice empties the
     // typed port (whose change then deselects, and the click selects its item).

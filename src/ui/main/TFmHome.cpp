@@ -81,6 +81,8 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     for (int p = 0; p < PageCount; ++p) {
         m_pages[size_t(p)]->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
         m_pages[size_t(p)]->setGeometry(6, 32, 786, 462);
+        // Opaque: the page on top hides the ones below it until the first switch.
+        m_pages[size_t(p)]->setAutoFillBackground(true);
     }
     // All pages exist and are visible at creation; the Monitor page lies on top.
     m_pages[0]->raise();
