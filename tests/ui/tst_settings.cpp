@@ -6,6 +6,7 @@
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
 #include "core/QuillmereError.h"
+#include "link/PortTable.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
 #include "ui/RadioGroup.h"
@@ -133,6 +134,8 @@ private Q_SLOTS:
     void communicationOk();
     void communicationDialogShowsTheEngine();
     void otherPortEditAndRadioGroupExcludeEachOther();
+    void portSearchLines_data();
+    void portSearchLines();
     void portSearchListsTheHomeLinks();
     void lockTitleAndHotKeyThroughTheMainWindow();
 };
@@ -478,12 +481,48 @@ void TestSettings::otherPortEditAndRadioGroupExcludeEachOther()
     QCOMPARE(ports->itemIndex(), 4);
 }
 
+void TestSettings::portSearchLines_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("usb");
+    QTest::addColumn<QString>("line"); // empty: filtered out
+
+    QTest::newRow("built-in") << "COM1" << false << "COM1 /dev/x";
+    QTest::newRow("USB adapter") << "COM5" << true << "COM5 /dev/x====>COM5 ComPort USB Port ";
+    QTest::newRow("COM10 passes") << "COM10" << false << "COM10 /dev/x";
+    QTest::newRow("COM0 does not") << "COM0" << false << QString();
+    QTest::newRow("no number") << "" << true << QString();
+    QTest::newRow("short name") << "COM" << false << QString();
+}
+
+void TestSettings::portSearchLines()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, usb);
+    QFETCH(QString, line);
+    QCOMPARE(comm::portSearchLine({QStringLiteral("/dev/x"), port, usb}).value_or(QString()), line);
+}
+
 void TestSettings::portSearchListsTheHomeLinks()
 {
     Folder f;
     QVERIFY(QDir(f.dir.path()).mkpath("ports"));
     QVERIFY(QFile::link("/dev/null", f.dir.path() + "/ports/COM5"));
     QVERIFY(QFile::link("/dev/zero", f.dir.path() + "/ports/COM12"));
+    QVERIFY(QDir(f.dir.path()).mkpath("by-id"));
+    QVERIFY(QFile::link("/dev/zero", f.dir.path() + "/by-id/usb-FTDI_A1-if00-port0"));
+    // Links in port order, then the devices no link names; /dev/ttyS<k> is COM k+1 unless a
+    // link took the number; a device's stable name is shown where it has one.
+    const QList<comm::PortTableEntry> table = comm::portTable(
+        f.dir.path(),
+        {{"/dev/ttyS0", false}, {"/dev/ttyS4", false}, {"/dev/zero", true}, {"/dev/ttyUSB7", true}},
+        f.dir.path() + "/by-id");
+    QStringList seen;
+    for (const comm::PortTableEntry& e : table)
+        seen << e.portName + '=' + e.deviceName + (e.usb ? "+usb" : "");
+    QCOMPARE(seen, (QStringList{"COM5=/dev/null",
+                                "COM12=" + f.dir.path() + "/by-id/usb-FTDI_A1-if00-port0+usb",
+                                "COM1=/dev/ttyS0", "=/dev/ttyS4", "=/dev/ttyUSB7+usb"}));
     Run r;
     QVERIFY(r.started);
     auto* memo = r.w().FmCommSetting->findChild<QPlainTextEdit*>("Memo1");
