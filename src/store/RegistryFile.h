@@ -23,6 +23,16 @@ struct RegistryKey
 {
     QString path; // full path below the root line, e.g. HKEY_LOCAL_MACHINE\SOFTWARE\X\FmHome
     QList<RegistryValue> values;
+
+    // Position of the value with that name (case-insensitive, "" for the default value), or -1.
+    qsizetype indexOfValue(const QString& name) const
+    {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (values[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
 };
 
 // The settings file <home>/settings.reg in the syntax of a registry export: read as UTF-8, or

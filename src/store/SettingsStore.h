@@ -5,7 +5,9 @@
 
 namespace store {
 class RegistryFile;
-}
+struct RegistryKey;
+struct RegistryValue;
+} // namespace store
 
 // One handle on the settings store: choose the root, open one existing key, read and write its
 // typed values, close it. Every window takes its own handle; handles over the same file see
@@ -46,8 +48,13 @@ public:
     QStringList getValueNames() const;
 
 private:
+    store::RegistryKey* currentKey() const;
+    const store::RegistryValue* value(const QString& name) const;
+    void write(const QString& name, store::RegistryValue value);
+
     store::RegistryFile& m_file;
-    QString m_key;        // the current key as the file spells it; empty: none
+    Root m_root = Root::LocalMachine;
+    QString m_key; // the current key as the file spells it; empty: none
     bool m_hasKey = false;
     QString m_lastWritten; // name of the last value written since the last commit
     bool m_dirty = false;

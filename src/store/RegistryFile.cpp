@@ -1,0 +1,102 @@
+#include "store/RegistryFile.h"
+
+#include "core/QuillmereError.h"
+#include "store/DefaultSettings.h"
+#include "store/RegistrySyntax.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace store {
+namespace {
+
+// The new text goes to a temporary file beside the old one and is renamed over it only when
+// complete, so a full disk or a crash in the middle leaves the old settings as they were.
+// The explicit flush matters: Qt 6.4's commit() ignores a failure to flush its buffer and
+// renames a truncated file over the old one (QTBUG-75077).
+bool replaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr)
+{
+    QSaveFile file(path);
+    const bool done = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                      file.flush() && file.commit();
+    if (!done && error)
+        *error = file.errorString();
+    return done;
+}
+
+} // namespace
+
+RegistryFile::RegistryFile(QString path) : m_path(std::move(path)) {}
+
+void RegistryFile::load()
+{
+    const QFileInfo info(m_path);
+    if (m_loaded && info.exists() && info.lastModified() == m_modified && info.size() == m_size)
+        return;
+    // Until the file reads and parses again, nothing may be saved over it: the operator's
+    // file stays as it is for them to mend.
+    m_loaded = false;
+    m_keys.clear();
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw QuillmereError(QStringLiteral("%1: the settings file cannot be read (%2)")
+                                 .arg(m_path, file.errorString()));
+    }
+    m_keys = parse(file.readAll(), m_path);
+    m_modified = info.lastModified();
+    m_size = info.size();
+    m_loaded = true;
+}
+
+RegistryKey* RegistryFile::key(const QString& path)
+{
+    for (RegistryKey& key : m_keys) {
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0)
+            return &key;
+    }
+    return nullptr;
+}
+
+bool RegistryFile::save()
+{
+    if (!m_loaded || !replaceFile(m_path, serialise(m_keys)))
+        return false;
+    // Our own write must not look like an operator's edit at the next load.
+    const QFileInfo info(m_path);
+    m_modified = info.lastModified();
+    m_size = info.size();
+    return true;
+}
+
+QList<RegistryKey> RegistryFile::parse(const QByteArray& bytes, const QString& fileName)
+{
+    return parseRegistry(bytes, fileName);
+}
+
+QByteArray RegistryFile::serialise(const QList<RegistryKey>& keys)
+{
+    return serialiseRegistry(keys);
+}
+
+bool seedDefaultSettings(const QString& path, const QString& home)
+{
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink())
+        return false;
+    QDir().mkpath(info.absolutePath());
+    QString error;
+    if (!replaceFile(path, serialiseRegistry(defaultSettings(home)), &error)) {
+        throw QuillmereError(
+            QStringLiteral("%1: the default settings cannot be written (%2)").arg(path, error));
+    }
+    return true;
+}
+
+QString programKey(const QString& name)
+{
+    return QStringLiteral("SOFTWARE\\QUILLMERE CONTROL\\") + name;
+}
+
+} // namespace store
