@@ -52,9 +52,12 @@ int main(int argc, char* argv[])
     startUp.start();
     RecordingDialogs dialogs;
     QuillmereApplication app(argc, argv, dialogs);
-    const Windows w = createWindows(dialogs);
-    std::unique_ptr<TFmHome> home(w.FmHome);
-    home->show();
+    Program program(dialogs);
+    if (!program.start()) {
+        std::fprintf(stderr, "start-up failed: %s\n", qPrintable(dialogs.messages.join('\n')));
+        return 1;
+    }
+    TFmHome* home = program.windows().FmHome;
     flushPaint();
     const double startUpMs = startUp.nsecsElapsed() / 1e6;
 

@@ -1,19 +1,119 @@
 #include "app/StartUp.h"
 
+#include "core/Home.h"
+#include "core/QuillmereError.h"
+#include "engine/TCommController.h"
+#include "store/RegistryFile.h"
+#include "ui/DialogService.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmTitle.h"
+#include "ui/dialogs/TFmshowpawd.h"
+#include "ui/dialogs/TForm1.h"
+#include "ui/dialogs/Tfmpaset.h"
+#include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
 
-#include <QObject>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLockFile>
 
-Windows createWindows(DialogService& dialogs)
+Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
+                      const StartOptions& options)
 {
     Windows w;
-    w.FmHome = new TFmHome(dialogs);
-    w.FmHome->setAttribute(Qt::WA_DeleteOnClose, false);
+    w.FmHome =
+        new TFmHome(dialogs, settings,
+                    options.makeEngine ? options.makeEngine() : std::unique_ptr<TCommController>(),
+                    options.pictureFolder);
+    TFmHome* home = w.FmHome;
+    home->setAttribute(Qt::WA_DeleteOnClose, false);
     // The dialogs are owned by the main window so that they go with it.
-    w.FmBarPage = new TFmBarPage(w.FmHome);
-    QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, w.FmHome,
-                     &TFmHome::dpDialogClosed);
-    w.FmHome->attachWindows(w);
+    w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
+    QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
+                     &TFmHome::setProgramTitle);
+    w.FmBarPage = new TFmBarPage(home);
+    QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
+    w.fmpaset = new Tfmpaset(dialogs, settings, home);
+    w.fmpassread = new Tfmpassread(dialogs, settings, home);
+    QObject::connect(w.fmpassread, &Tfmpassread::unlockRequested, home,
+                     [home] { home->setTilesLocked(false); });
+    w.Fmshowpawd = new TFmshowpawd(dialogs, home);
+    QObject::connect(w.Fmshowpawd, &TFmshowpawd::lockRequested, home,
+                     [home] { home->setTilesLocked(true); });
+    w.Form1 = new TForm1(dialogs, home);
+    w.FmTitle = new TFmTitle(dialogs, settings, home);
+    QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home, &TFmHome::setCompanyTitle);
+
+    w.Fmshowpawd->attachWindows(w);
+    home->attachWindows(w);
     return w;
+}
+
+Program::Program(DialogService& dialogs, StartOptions options)
+    : m_dialogs(dialogs), m_options(std::move(options))
+{
+}
+
+Program::~Program()
+{
+    // The windows hold the settings file: they go first.
+    m_home.reset();
+}
+
+bool Program::fail(const QString& message)
+{
+    m_home.reset();
+    m_windows = {};
+    m_dialogs.message(nullptr, QCoreApplication::applicationName(), message,
+                      DialogService::Icon::Error);
+    return false;
+}
+
+bool Program::start()
+{
+    const QString home = core::homeFolder();
+    QDir().mkpath(home);
+
+    // One program per home: a second one would fight the first for the serial ports and
+    // overwrite its settings at close. It leaves before it touches anything.
+    m_lock = std::make_unique<QLockFile>(home + QStringLiteral("/quillmere.lock"));
+    m_lock->setStaleLockTime(0); // a lock is stale when its program is gone, never by age
+    if (!m_lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, application;
+        if (m_lock->error() == QLockFile::LockFailedError &&
+            m_lock->getLockInfo(&pid, &host, &application))
+            return fail(QStringLiteral("Quillmere Control is already running with the home "
+                                       "folder %1 (process %2 on %3). Only one copy may use a "
+                                       "home folder: a second one would compete with it for "
+                                       "the serial ports and overwrite its settings.")
+                            .arg(QDir::toNativeSeparators(home))
+                            .arg(pid)
+                            .arg(host));
+        return fail(QStringLiteral("Quillmere Control cannot lock its home folder %1: %2")
+                        .arg(QDir::toNativeSeparators(home),
+                             m_lock->error() == QLockFile::PermissionError
+                                 ? QStringLiteral("permission denied")
+                                 : QStringLiteral("the lock file cannot be used")));
+    }
+
+    try {
+        const QString path = home + QStringLiteral("/settings.reg");
+        // Data records go to a folder in the operator's own home, as files of a user do.
+        store::seedDefaultSettings(path, QDir::homePath());
+        m_settings = std::make_unique<store::RegistryFile>(path);
+        m_windows = createWindows(m_dialogs, *m_settings, m_options);
+        m_home.reset(m_windows.FmHome);
+    } catch (const QuillmereError& error) {
+        return fail(error.message());
+    } catch (const std::exception& error) {
+        return fail(QString::fromLocal8Bit(error.what()));
+    }
+
+    // The restore runs at the first showing; the program cannot run on half of it.
+    m_home->show();
+    if (!m_home->restoreError().isEmpty())
+        return fail(m_home->restoreError());
+    return true;
 }

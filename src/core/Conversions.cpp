@@ -9,9 +9,9 @@ int toInteger(const QString& text)
     bool digitsOnly = !text.isEmpty();
     for (qsizetype i = 0; i < text.size() && digitsOnly; ++i) {
         const QChar c = text[i];
-        digitsOnly = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                     (i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+')) &&
-                      text.size() > 1);
+        digitsOnly =
+            (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+            (i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+')) && text.size() > 1);
     }
     bool ok = false;
     const int value = digitsOnly ? text.toInt(&ok, 10) : 0;

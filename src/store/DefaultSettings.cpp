@@ -44,7 +44,7 @@ RegistryKey homeKey()
             key.values << text(QStringLiteral("ID") + Monitors[i] + u'_' + slot,
                                QString::number(10 * i + n));
         for (QChar m : Monitors)
-            key.values << text(QStringLiteral("Recipe") + m + u'_' + slot, QString());
+            key.values << text(QStringLiteral("Recipe") + m + u'_' + slot, QStringLiteral("100"));
     }
     return key;
 }

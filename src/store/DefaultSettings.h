@@ -5,7 +5,7 @@
 namespace store {
 
 // The store an installation starts with: the four program keys with every value the main
-// window restores at start-up, in the order it reads them. Records go below `home`.
+// window restores at start-up, in the order it reads them. Data records go below `home`.
 QList<RegistryKey> defaultSettings(const QString& home);
 
 } // namespace store

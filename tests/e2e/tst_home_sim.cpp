@@ -26,8 +26,6 @@ private Q_SLOTS:
 
 void TestHomeSim::monitorOneShowsTheControllers()
 {
-    // Monitor 1 keeps the line defaults (COM1, Modbus RTU, 4-wire echo, 2400 baud); Monitors
-    // 2 and 3 are put on COM2 and COM3 below, as the restored communication settings would.
     // Station 3 has two decimals from its DP setting; the rest one.
     SimProcess sim({"--line", "com=1,psl=rtu,converter=rs422", "--stations",
                     "com=1,ids=1-2,family=104,input=0,pv=253,sv=300", "--station",
@@ -38,11 +36,12 @@ void TestHomeSim::monitorOneShowsTheControllers()
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
 
-    const Windows w = createWindows(*g_dialogs);
-    std::unique_ptr<TFmHome> home(w.FmHome);
-    for (int m = 2; m <= 3; ++m)
-        home->engine().model().line(m).ComPort = m;
-    home->show();
+    Program program(*g_dialogs);
+    QVERIFY(program.start());
+    const Windows& w = program.windows();
+    TFmHome* home = w.FmHome;
+    // The shipped default store puts Monitor m on COM m, Modbus RTU, 4-wire converter.
+    QCOMPARE(home->engine().model().line(3).ComPort, 3);
     QTest::mouseClick(home->findChild<QPushButton*>("BtnStart"), Qt::LeftButton);
     QVERIFY(w.FmBarPage->isVisible());
 
@@ -67,8 +66,9 @@ void TestHomeSim::monitorOneShowsTheControllers()
     QVERIFY(home->DpScanDone());
 
     // A controller that falls silent empties on its fourth failed pass.
-    QVERIFY(sim.command(QStringLiteral("fault 1 6 silent")));
+    // Frames counted from before the fault, so no failed attempt slips past the count.
     sim.clearFrames();
+    QVERIFY(sim.command(QStringLiteral("fault 1 6 silent")));
     QTRY_VERIFY_WITH_TIMEOUT(text(6, "TxtPV").isEmpty(), 120000);
     int pvAttempts = 0;
     for (const QString& f : sim.frames(1))

@@ -6,6 +6,7 @@
 #include "app/StartUp.h"
 #include "core/QuillmereError.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmCommSetting.h"
 #include "ui/main/ScanIndicator.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,19 +37,24 @@ std::unique_ptr<TCommController> portlessEngine(FakeLine::Log* log)
 struct Home
 {
     FakeLine::Log log;
+    QTemporaryDir folder;
+    std::unique_ptr<Program> program;
     Windows windows;
-    std::unique_ptr<TFmHome> home;
+    TFmHome* home = nullptr;
 
+    // The program's own start on a fresh home folder, with an engine that touches no port.
     explicit Home(const QString& pictures = {})
     {
         g_dialogs->messages.clear();
-        home = std::make_unique<TFmHome>(*g_dialogs, portlessEngine(&log), pictures);
-        windows.FmHome = home.get();
-        windows.FmBarPage = new TFmBarPage(home.get());
-        QObject::connect(windows.FmBarPage, &TFmBarPage::closedByUserOrTimer, home.get(),
-                         &TFmHome::dpDialogClosed);
-        home->attachWindows(windows);
-        home->show();
+        qputenv("QUILLMERE_HOME", folder.path().toLocal8Bit());
+        StartOptions options;
+        options.makeEngine = [this] { return portlessEngine(&log); };
+        options.pictureFolder = pictures;
+        program = std::make_unique<Program>(*g_dialogs, options);
+        if (!program->start())
+            qFatal("start-up failed: %s", qPrintable(g_dialogs->messages.join('\n')));
+        windows = program->windows();
+        home = windows.FmHome;
     }
 
     template <class T> T* find(const QString& name) const { return home->findChild<T*>(name); }
@@ -94,7 +99,6 @@ private Q_SLOTS:
     void startOnlyOnceRescanBeforeAndAfter();
     void engineUpdatesPaintLampsAndIndicators();
     void dpDialogFollowsTheScanAndSetsDpScanDone();
-    void hotKeyIsApplicationWide();
     void startUpCreatesTheWindows();
     void missingFirstPictureEndsStartUp();
 };
@@ -297,38 +301,26 @@ void TestHome::dpDialogFollowsTheScanAndSetsDpScanDone()
     QVERIFY(byHand.home->DpScanDone());
 }
 
-void TestHome::hotKeyIsApplicationWide()
-{
-    Home h;
-    auto* shortcut = h.home->findChild<QShortcut*>("HotKeyCtrlA");
-    QVERIFY(shortcut);
-    QCOMPARE(shortcut->key(), QKeySequence(Qt::CTRL | Qt::Key_A));
-    QCOMPARE(shortcut->context(), Qt::ApplicationShortcut);
-}
-
 void TestHome::startUpCreatesTheWindows()
 {
-    // The same start-up as the program's: the main window first, then the dialogs.
-    QTemporaryDir home;
-    qputenv("QUILLMERE_HOME", home.path().toLocal8Bit());
-    const Windows w = createWindows(*g_dialogs);
-    std::unique_ptr<TFmHome> owner(w.FmHome);
-    QVERIFY(w.FmBarPage);
-    QCOMPARE(w.FmBarPage->parent(), w.FmHome);
-    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral(" Quillmere Ver9.22 "));
+    // The program's own start: the main window first, then the dialogs it owns.
+    Home h;
+    for (QWidget* dialog :
+         std::initializer_list<QWidget*>{h.windows.FmBarPage, h.windows.FmCommSetting})
+        QCOMPARE(dialog->parent(), h.home);
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Quillmere 8.21"));
 }
 
 void TestHome::missingFirstPictureEndsStartUp()
 {
     QTemporaryDir empty;
-    FakeLine::Log log;
-    QString message;
-    try {
-        TFmHome home(*g_dialogs, portlessEngine(&log), empty.path());
-    } catch (const QuillmereError& error) {
-        message = error.message();
-    }
-    QCOMPARE(message, QStringLiteral("Cannot open file ") + empty.path() + "/button1D.bmp");
+    qputenv("QUILLMERE_HOME", empty.path().toLocal8Bit());
+    g_dialogs->messages.clear();
+    Program program(*g_dialogs, {{}, empty.path()});
+    QVERIFY(!program.start());
+    QCOMPARE(g_dialogs->messages,
+             QStringList{QCoreApplication::applicationName() + "|Cannot open file " + empty.path() +
+                         "/button1D.bmp"});
 }
 
 int main(int argc, char* argv[])

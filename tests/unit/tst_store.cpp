@@ -379,7 +379,7 @@ void TestStore::seedingWritesEveryRestoredValueAndNeverOverwrites_data()
     }
     QTest::newRow("FmHome") << "FmHome" << home.join(u' ')
                             << QByteArrayList{R"("UnitTitleC_10"="溫控點 10")", R"("IDC_10"="30")",
-                                              R"("IDA_1"="1")", R"("RecipeA_1"="")"};
+                                              R"("IDA_1"="1")", R"("RecipeA_1"="100")"};
     QTest::newRow("FmCommSetting")
         << "FmCommSetting"
         << "IScanAll IConverter IPsl ICOMA ICOMB ICOMC TBPSA TBPSB TBPSC TTitle"

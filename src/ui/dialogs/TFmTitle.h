@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class DialogService;
+class QLineEdit;
 namespace store {
 class RegistryFile;
 }
@@ -24,4 +25,5 @@ Q_SIGNALS:
 private:
     DialogService& m_dialogs;
     store::RegistryFile& m_settings;
+    QLineEdit* m_edit1 = nullptr;
 };

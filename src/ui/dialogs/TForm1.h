@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 
 class DialogService;
 
@@ -16,5 +17,8 @@ public:
     static QPixmap logo();
 
 private:
+    // A click on either link label opens the address it shows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     DialogService& m_dialogs;
 };

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class DialogService;
+class QLineEdit;
 namespace store {
 class RegistryFile;
 }
@@ -20,4 +21,7 @@ public:
 private:
     DialogService& m_dialogs;
     store::RegistryFile& m_settings;
+    QLineEdit* m_oldEdit = nullptr;
+    QLineEdit* m_newEdit = nullptr;
+    QLineEdit* m_aginNewEdit = nullptr;
 };

@@ -25,4 +25,5 @@ Q_SIGNALS:
 private:
     DialogService& m_dialogs;
     store::RegistryFile& m_settings;
+    QLineEdit* m_edit1 = nullptr;
 };

@@ -5,17 +5,22 @@
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmTitle.h"
+#include "ui/dialogs/TFmshowpawd.h"
+#include "ui/dialogs/TForm1.h"
+#include "ui/main/HotKeyFilter.h"
 #include "ui/main/PageButton.h"
-#include "ui/main/ScanIndicator.h"
-#include "ui/main/SubPageButtons.h"
 #include "ui/main/TController.h"
+#include "ui/pages/TMonitorPage.h"
+#include "ui/pages/TRecipePage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -45,23 +50,21 @@ const PageButtonInfo& pageButtonInfo(int number)
     Q_UNREACHABLE();
 }
 
-constexpr int TileLefts[] = {8, 160, 312, 464, 616};
-constexpr int TileTops[] = {34, 226};
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int left,
-                        int width)
+// Shows a modeless window, or brings it forward when it is already open.
+void bringUp(QWidget* window)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(left, 425, width, 30);
-    return button;
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace
 
-TFmHome::TFmHome(DialogService& dialogs, std::unique_ptr<TCommController> engine,
-                 const QString& pictureFolder)
-    : m_dialogs(dialogs),
+TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
+                 std::unique_ptr<TCommController> engine, const QString& pictureFolder)
+    : m_dialogs(dialogs), m_settings(settings),
       m_engine(engine ? std::move(engine) : std::make_unique<TCommController>()),
       m_pictureFolder(pictureFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                               : pictureFolder)
@@ -71,24 +74,31 @@ TFmHome::TFmHome(DialogService& dialogs, std::unique_ptr<TCommController> engine
     setWindowTitle(QCoreApplication::applicationName());
 
     LastAutoPrint = 0;
+    m_monitorPage = new TMonitorPage(this);
+    m_recipePage = new TRecipePage(this);
+    m_pages = {m_monitorPage, new QWidget(this), new QWidget(this), m_recipePage,
+               new QWidget(this)};
     for (int p = 0; p < PageCount; ++p) {
-        auto* page = new QWidget(this);
-        page->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
-        page->setGeometry(6, 32, 786, 462);
-        m_pages[size_t(p)] = page;
+        m_pages[size_t(p)]->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
+        m_pages[size_t(p)]->setGeometry(6, 32, 786, 462);
     }
     // All pages exist and are visible at creation; the Monitor page lies on top.
     m_pages[0]->raise();
-    buildMonitorPage();
-    buildPageButtons();
+    buildTitleAndPageButtons();
 
-    // Ctrl+A belongs to this program only: a system-wide grab would take Select All away
-    // from every other program on the workstation.
-    auto* hotKeyShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
-    hotKeyShortcut->setObjectName(QStringLiteral("HotKeyCtrlA"));
-    hotKeyShortcut->setContext(Qt::ApplicationShortcut);
-    connect(hotKeyShortcut, &QShortcut::activated, this, &TFmHome::hotKey);
+    m_hotKey = new HotKeyFilter([this](int id) { hotKey(id); }, this);
 
+    // The ID boxes show the slots' station IDs until the stored IDs replace them.
+    for (int m = 1; m <= MonitorCount; ++m)
+        for (int s = 1; s <= SlotCount; ++s)
+            tile(m, s)->setIdText(QString::number(m_engine->model().station(m, s).StationId));
+    // SET opens the Set Controller dialog; it is connected here when that dialog becomes part
+    // of the program.
+
+    connect(m_monitorPage, &TMonitorPage::startClicked, this, &TFmHome::BtnStartClick);
+    connect(m_monitorPage, &TMonitorPage::rescanClicked, this, &TFmHome::BtnScanDPClick);
+    connect(m_monitorPage, &TMonitorPage::communicationClicked, this, &TFmHome::BtnDClick);
+    connect(m_monitorPage, &TMonitorPage::passwordClicked, this, &TFmHome::Button5Click);
     connect(m_engine.get(), &TCommController::updateRequested, this, &TFmHome::applyEngineUpdate,
             Qt::QueuedConnection);
 
@@ -98,8 +108,6 @@ TFmHome::TFmHome(DialogService& dialogs, std::unique_ptr<TCommController> engine
     m_tmrHome->setObjectName(QStringLiteral("TmrHome"));
     m_tmrHome->setInterval(500);
     connect(m_tmrHome, &QTimer::timeout, this, &TFmHome::TmrHomeTimer);
-
-    ShowMonitor(1);
 }
 
 TFmHome::~TFmHome()
@@ -107,69 +115,7 @@ TFmHome::~TFmHome()
     m_engine->Stop();
 }
 
-void TFmHome::buildMonitorPage()
-{
-    QWidget* page = m_pages[0];
-    static const char* const letters = "ABC";
-    static const QString titles[] = {QStringLiteral("Monitor-1"), QStringLiteral("Monitor-2"),
-                                     QStringLiteral("Monitor-3  ")};
-    for (int m = 1; m <= 3; ++m) {
-        auto* panel = new QWidget(page);
-        panel->setObjectName(QStringLiteral("Panel%1").arg(QLatin1Char(letters[m - 1])));
-        panel->setGeometry(8, 6, 769, 412);
-        m_monitorPanels[size_t(m - 1)] = panel;
-
-        auto* title = new QLabel(titles[m - 1], panel);
-        title->setObjectName(QStringLiteral("LbMonitor%1").arg(m));
-        title->setAlignment(Qt::AlignCenter);
-        title->setFont(fonts::sans(18, true));
-        title->setGeometry(0, 4, 769, 22);
-
-        for (int s = 1; s <= 10; ++s) {
-            const int column = (s - 1) % 5;
-            const int row = (s - 1) / 5;
-            const QPoint at(TileLefts[column], TileTops[row]);
-            auto* tile = new TController(
-                column == 4 ? TController::WideWidth : TController::NormalWidth, panel);
-            tile->setObjectName(
-                QStringLiteral("Controller%1%2").arg(QLatin1Char(letters[m - 1])).arg(s));
-            tile->move(at);
-            tile->setSlotNumber(s);
-            // The ID box shows the slot's station ID; the stored IDs replace it when the
-            // settings are restored.
-            tile->setIdText(QString::number(m_engine->model().station(m, s).StationId));
-            // SET opens the Set Controller dialog; it is connected here when that dialog
-            // becomes part of the program.
-            m_tiles[size_t(m - 1)][size_t(s - 1)] = tile;
-
-            auto* indicator = new ScanIndicator(panel);
-            const int number = (m - 1) * 10 + s;
-            indicator->setObjectName(QStringLiteral("Shape%1").arg(number));
-            indicator->setGeometry(at.x(), at.y() - 5, 17, 5);
-            m_indicators[size_t(number - 1)] = indicator;
-        }
-    }
-
-    auto* btnD = makeButton(page, "BtnD", QStringLiteral("Communication "), 83, 89);
-    btnD->setFont(fonts::sans(11, true));
-    btnD->setStyleSheet(QStringLiteral("color: blue"));
-    btnD->setEnabled(false); // the communication dialog arrives with its own change
-    m_btnStart = makeButton(page, "BtnStart", QStringLiteral("Start"), 178, 81);
-    connect(m_btnStart, &QPushButton::clicked, this, &TFmHome::BtnStartClick);
-    for (int m = 1; m <= 3; ++m) {
-        const QByteArray name = "Btn" + QByteArray(1, letters[m - 1]);
-        auto* button = makeButton(page, name.constData(), QStringLiteral("Monitor%1").arg(m),
-                                  265 + (m - 1) * 87, 81);
-        connect(button, &QPushButton::clicked, this, [this, m] { ShowMonitor(m); });
-        m_monitorButtons[size_t(m - 1)] = button;
-    }
-    m_btnScanDp = makeButton(page, "BtnScanDP", QStringLiteral("Re-Scan"), 526, 81);
-    connect(m_btnScanDp, &QPushButton::clicked, this, &TFmHome::BtnScanDPClick);
-    auto* passwordSet = makeButton(page, "Button5", QStringLiteral("Password Set"), 613, 100);
-    passwordSet->setEnabled(false); // the password lock arrives with its own change
-}
-
-void TFmHome::buildPageButtons()
+void TFmHome::buildTitleAndPageButtons()
 {
     m_title = new QLabel(QStringLiteral("Please enter Ctrl+A change of company name"), this);
     m_title->setObjectName(QStringLiteral("Label2"));
@@ -181,6 +127,7 @@ void TFmHome::buildPageButtons()
     m_version->setObjectName(QStringLiteral("RzVersionInfoStatus4"));
     m_version->setGeometry(678, 8, 78, 22);
     m_version->setCursor(Qt::PointingHandCursor);
+    m_version->installEventFilter(this);
 
     for (const PageButtonInfo& info : PageButtons) {
         auto* button = new PageButton(this);
@@ -204,16 +151,38 @@ void TFmHome::buildPageButtons()
 
 TController* TFmHome::tile(int monitor, int slot) const
 {
-    return m_tiles[size_t(monitor - 1)][size_t(slot - 1)];
+    return m_monitorPage->tile(monitor, slot);
+}
+
+QLineEdit* TFmHome::recipeEdit(int monitor, int slot) const
+{
+    return m_recipePage->recipeEdit(monitor, slot);
+}
+
+int TFmHome::CurrentMonitor() const
+{
+    return m_monitorPage->CurrentMonitor();
 }
 
 void TFmHome::ShowMonitor(int monitor)
 {
-    for (int m = 1; m <= 3; ++m)
-        m_monitorPanels[size_t(m - 1)]->setVisible(m == monitor);
-    m_currentMonitor = monitor;
-    markSubPageButton(m_monitorButtons[size_t(monitor - 1)],
-                      {m_monitorButtons.begin(), m_monitorButtons.end()});
+    m_monitorPage->ShowMonitor(monitor);
+}
+
+void TFmHome::setCompanyTitle(const QString& title)
+{
+    m_title->setText(title);
+}
+
+void TFmHome::setProgramTitle(const QString& title)
+{
+    setWindowTitle(title);
+    QCoreApplication::setApplicationName(title);
+}
+
+void TFmHome::setTilesLocked(bool locked)
+{
+    m_monitorPage->setLocked(locked);
 }
 
 void TFmHome::switchPage(int pageButton)
@@ -254,7 +223,7 @@ void TFmHome::BtnStartClick()
     m_engine->Start();
     m_tmrHome->start();
     // Recording starts here too once data recording is in place.
-    m_btnStart->setEnabled(false);
+    m_monitorPage->setStartEnabled(false);
 }
 
 void TFmHome::BtnScanDPClick()
@@ -262,6 +231,35 @@ void TFmHome::BtnScanDPClick()
     if (m_windows.FmBarPage)
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->RequestRescan();
+}
+
+void TFmHome::BtnDClick()
+{
+    bringUp(m_windows.FmCommSetting);
+}
+
+void TFmHome::Button5Click()
+{
+    bringUp(m_windows.Fmshowpawd);
+}
+
+void TFmHome::RzVersionInfoStatus4Click()
+{
+    bringUp(m_windows.Form1);
+}
+
+void TFmHome::hotKey(int id)
+{
+    if (id == HotKeyFilter::HotKeyId)
+        bringUp(m_windows.FmTitle);
+}
+
+bool TFmHome::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_version && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        RzVersionInfoStatus4Click();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFmHome::dpDialogClosed()
@@ -272,7 +270,7 @@ void TFmHome::dpDialogClosed()
 void TFmHome::TmrHomeTimer()
 {
     StationModel& model = m_engine->model();
-    const int m = m_currentMonitor;
+    const int m = CurrentMonitor();
     for (int s = 1; s <= 10; ++s) {
         TController* t = tile(m, s);
         const std::optional<int> id = t->stationId();
@@ -294,12 +292,9 @@ void TFmHome::TmrHomeTimer()
 void TFmHome::applyEngineUpdate(const EngineUpdate& update)
 {
     switch (update.kind) {
-    case EngineUpdate::Indicator: {
-        const int red = update.monitor == 0 ? 0 : (update.monitor - 1) * 10 + update.slot;
-        for (int i = 1; i <= 30; ++i)
-            m_indicators[size_t(i - 1)]->setActive(i == red);
+    case EngineUpdate::Indicator:
+        m_monitorPage->setActiveIndicator(update.monitor, update.slot);
         break;
-    }
     case EngineUpdate::Lamps:
         tile(update.monitor, update.slot)->setLamps(update.value);
         break;
@@ -315,14 +310,24 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
     }
 }
 
-void TFmHome::hotKey()
+void TFmHome::showEvent(QShowEvent* event)
 {
-    // Opens the company name dialog once it is part of the program.
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    try {
+        FormShow();
+    } catch (const QuillmereError& error) {
+        m_restoreError = error.message();
+    }
 }
 
 void TFmHome::closeEvent(QCloseEvent* event)
 {
-    m_tmrHome->stop();
-    m_engine->Stop();
+    // The window stays open unless the whole store went through: an error raised on the way
+    // is shown by the general error handler and the operator can close again.
+    event->ignore();
+    FormClose();
     event->accept();
 }

@@ -8,15 +8,22 @@
 #include <memory>
 
 class DialogService;
+class HotKeyFilter;
 class PageButton;
 class QLabel;
-class QPushButton;
+class QLineEdit;
 class QTimer;
-class ScanIndicator;
+class SettingsStore;
 class TController;
+class TMonitorPage;
+class TRecipePage;
+namespace store {
+class RegistryFile;
+}
 
-// The main window: five pages in one rectangle, the Monitor page with thirty controller tiles,
-// and the polling engine it owns.
+// The main window: a frame holding five pages in one rectangle, the title line, the page
+// buttons along the bottom, the refresh timer, and the polling engine it owns. The pages are
+// classes of their own; the frame connects them to the engine and the other windows.
 class TFmHome : public QWidget
 {
     Q_OBJECT
@@ -24,55 +31,79 @@ class TFmHome : public QWidget
 public:
     // `engine` null: the real engine over the real ports. The picture folder is the folder of
     // the program file unless given.
-    explicit TFmHome(DialogService& dialogs, std::unique_ptr<TCommController> engine = {},
-                     const QString& pictureFolder = {});
+    TFmHome(DialogService& dialogs, store::RegistryFile& settings,
+            std::unique_ptr<TCommController> engine = {}, const QString& pictureFolder = {});
     ~TFmHome() override;
 
     // After every window exists.
     void attachWindows(const Windows& windows) { m_windows = windows; }
+    const Windows& windows() const { return m_windows; }
 
     TCommController& engine() { return *m_engine; }
     TController* tile(int monitor, int slot) const;
-    int CurrentMonitor() const { return m_currentMonitor; }
+    QLineEdit* recipeEdit(int monitor, int slot) const; // RecipeEdits
+    int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
     int LastAutoPrint = 0;
+
+    // The title line `Label2` (the company name).
+    void setCompanyTitle(const QString& title);
+    // The window caption and the application's title (the communication dialog's "Title").
+    void setProgramTitle(const QString& title);
+    // The operator lock on the tiles' ID boxes and SET buttons.
+    void setTilesLocked(bool locked);
+
+    // The restore, run once when the window is first shown; raises the first error.
+    void FormShow();
+    // The store at close, then the timers and the engine stop; raises the first error, and
+    // then nothing after it is done.
+    void FormClose();
+    // The error that stopped the restore at the first showing, empty when it went through.
+    // The program cannot run on half-restored settings: start-up ends it with this message.
+    QString restoreError() const { return m_restoreError; }
 
     // Handlers, named after their controls.
     void BtnStartClick();
     void BtnScanDPClick();
+    void BtnDClick();
+    void Button5Click();
+    void RzVersionInfoStatus4Click();
     void ShowMonitor(int monitor); // BtnA, BtnB, BtnC
     void TmrHomeTimer();
     void applyEngineUpdate(const EngineUpdate& update);
     void dpDialogClosed();
+    void hotKey(int id);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildMonitorPage();
-    void buildPageButtons();
+    void buildTitleAndPageButtons();
     // The click on page button ImgButton<pageButton>.
     void switchPage(int pageButton);
     void loadPicture(PageButton* button, const QString& file);
-    void hotKey();
+    void restoreHomeValues(SettingsStore& store);
+    void storeHomeValues(SettingsStore& store);
 
     DialogService& m_dialogs;
+    store::RegistryFile& m_settings;
     std::unique_ptr<TCommController> m_engine;
     QString m_pictureFolder;
     Windows m_windows;
+    HotKeyFilter* m_hotKey = nullptr;
 
-    int m_currentMonitor = 1;
     bool m_dpScanDone = false;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+    QString m_restoreError;
 
-    QLabel* m_title = nullptr;                      // Label2
-    QLabel* m_version = nullptr;                    // RzVersionInfoStatus4
-    std::array<QWidget*, 5> m_pages{};              // Panel1..Panel5
-    std::array<QWidget*, 3> m_monitorPanels{};      // PanelA..PanelC
-    std::array<QPushButton*, 3> m_monitorButtons{}; // BtnA..BtnC
-    std::array<std::array<TController*, 10>, 3> m_tiles{};
-    std::array<ScanIndicator*, 30> m_indicators{}; // Shape1..Shape30
-    std::array<PageButton*, 6> m_pageButtons{};    // ImgButton1..ImgButton6 (index 5 unused)
-    QPushButton* m_btnStart = nullptr;
-    QPushButton* m_btnScanDp = nullptr;
+    QLabel* m_title = nullptr;         // Label2
+    QLabel* m_version = nullptr;       // RzVersionInfoStatus4
+    std::array<QWidget*, 5> m_pages{}; // Panel1..Panel5
+    TMonitorPage* m_monitorPage = nullptr;
+    TRecipePage* m_recipePage = nullptr;
+    std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
 };

@@ -1,12 +1,26 @@
 #pragma once
 
 class TFmHome;
+class TFmCommSetting;
 class TFmBarPage;
+class Tfmpaset;
+class Tfmpassread;
+class TFmshowpawd;
+class TForm1;
+class TFmTitle;
 
 // Every window of the program, created once at start in this order and kept for the whole
-// run; after start-up each window reaches the others through this table.
+// run; after start-up each window reaches the others through this table. The windows of the
+// parts still to come (Set Controller, chart settings, writing, alarms, record, browse) take
+// their places in the creation order as they arrive.
 struct Windows
 {
     TFmHome* FmHome = nullptr;
+    TFmCommSetting* FmCommSetting = nullptr;
     TFmBarPage* FmBarPage = nullptr;
+    Tfmpaset* fmpaset = nullptr;
+    Tfmpassread* fmpassread = nullptr;
+    TFmshowpawd* Fmshowpawd = nullptr;
+    TForm1* Form1 = nullptr;
+    TFmTitle* FmTitle = nullptr;
 };

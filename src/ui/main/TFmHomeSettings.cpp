@@ -1,0 +1,102 @@
+// The main window's restore at its first showing and its store at closing: the values of the
+// tiles, the recipe edits and of each dialog, each key followed by its dialog's confirm
+// operation, so the engine and the dialogs start exactly as if the operator had pressed OK.
+#include "core/Conversions.h"
+#include "store/RegistryFile.h"
+#include "store/SettingsStore.h"
+#include "ui/dialogs/TFmCommSetting.h"
+#include "ui/main/TController.h"
+#include "ui/main/TFmHome.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutexLocker>
+#include <QTimer>
+
+namespace {
+
+constexpr const char* Letters = "ABC";
+
+QString slotValue(const char* prefix, int monitor, int slot)
+{
+    return QLatin1String(prefix) + QLatin1Char(Letters[monitor - 1]) + QLatin1Char('_') +
+           QString::number(slot);
+}
+
+} // namespace
+
+void TFmHome::FormShow()
+{
+    SettingsStore store(m_settings);
+    store.setRoot(SettingsStore::Root::LocalMachine);
+    // The alarm message dialog is shown and hidden here once it is part of the program.
+
+    store.openKey(store::programKey(QStringLiteral("FmHome")));
+    setCompanyTitle(store.readString(QStringLiteral("HmTitle")));
+    restoreHomeValues(store);
+    store.closeKey();
+
+    store.openKey(store::programKey(QStringLiteral("FmCommSetting")));
+    m_windows.FmCommSetting->restoreSettings(store);
+    store.closeKey();
+    m_windows.FmCommSetting->BtnOKClick();
+
+    // The chart settings and the record settings follow here, each key with its dialog's
+    // confirm operation, as those dialogs arrive; then the record timer is stopped, since
+    // recording never runs before Start.
+}
+
+void TFmHome::restoreHomeValues(SettingsStore& store)
+{
+    StationModel& model = m_engine->model();
+    for (int n = 1; n <= SlotCount; ++n) {
+        for (int m = 1; m <= MonitorCount; ++m)
+            tile(m, n)->setTitleText(store.readString(slotValue("UnitTitle", m, n)));
+        // A tile turns an empty ID into "1" by itself.
+        for (int m = 1; m <= MonitorCount; ++m)
+            tile(m, n)->setIdText(store.readString(slotValue("ID", m, n)));
+        for (int m = 1; m <= MonitorCount; ++m) {
+            const int id = core::toInteger(tile(m, n)->idText());
+            QMutexLocker lock(&model.mutex);
+            model.station(m, n).StationId = id;
+        }
+        for (int m = 1; m <= MonitorCount; ++m)
+            recipeEdit(m, n)->setText(store.readString(slotValue("Recipe", m, n)));
+    }
+}
+
+void TFmHome::FormClose()
+{
+    {
+        SettingsStore store(m_settings);
+        store.setRoot(SettingsStore::Root::LocalMachine);
+        store.openKey(store::programKey(QStringLiteral("FmHome")));
+        storeHomeValues(store);
+        store.closeKey();
+
+        store.openKey(store::programKey(QStringLiteral("FmCommSetting")));
+        m_windows.FmCommSetting->storeSettings(store);
+        // The chart and record settings are stored here as their dialogs arrive.
+        store.closeKey();
+    }
+
+    // The chart and record timers stop here, before TmrHome, as those pages arrive.
+    m_tmrHome->stop();
+    m_engine->Stop();
+    // Closing the main window ends the program: no dialog stays behind.
+    for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        dialog->hide();
+}
+
+void TFmHome::storeHomeValues(SettingsStore& store)
+{
+    for (int n = 1; n <= SlotCount; ++n) {
+        for (int m = 1; m <= MonitorCount; ++m)
+            store.writeString(slotValue("UnitTitle", m, n), tile(m, n)->titleText());
+        for (int m = 1; m <= MonitorCount; ++m)
+            store.writeString(slotValue("ID", m, n), tile(m, n)->idText());
+        for (int m = 1; m <= MonitorCount; ++m)
+            store.writeString(slotValue("Recipe", m, n), recipeEdit(m, n)->text());
+    }
+}
