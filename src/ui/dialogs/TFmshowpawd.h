@@ -5,7 +5,7 @@
 #include <QDialog>
 
 class DialogService;
-class QButtonGroup;
+class RadioGroup;
 
 // "Password Set": lock the tiles, or go on to lifting the lock or changing the password.
 class TFmshowpawd : public QDialog
@@ -16,10 +16,6 @@ public:
     TFmshowpawd(DialogService& dialogs, QWidget* parent = nullptr);
     void attachWindows(const Windows& windows) { m_windows = windows; }
 
-    // The item chosen in `RadioGroup1`: 0 lock, 1 lift, 2 change; -1 when none is chosen.
-    int radioGroup1Index() const;
-    void setRadioGroup1Index(int index);
-
     void Button1Click(); // OK
 
 Q_SIGNALS:
@@ -29,5 +25,5 @@ Q_SIGNALS:
 private:
     DialogService& m_dialogs;
     Windows m_windows;
-    QButtonGroup* m_choice = nullptr;
+    RadioGroup* m_radioGroup1 = nullptr;
 };
