@@ -4,7 +4,6 @@
 #include "core/QuillmereError.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
-#include "ui/RadioGroup.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmshowpawd.h"
 #include "ui/dialogs/TForm1.h"
@@ -260,10 +259,9 @@ private slots:
         QFETCH(int, presses);
         QFETCH(int, locks);
         QFETCH(QString, shown);
-        auto* choice = m_w.Fmshowpawd->findChild<RadioGroup*>("RadioGroup1");
-        QCOMPARE(choice->itemIndex(), -1);
+        QCOMPARE(m_w.Fmshowpawd->radioGroup1Index(), -1);
         QSignalSpy locked(m_w.Fmshowpawd, &TFmshowpawd::lockRequested);
-        choice->setItemIndex(item);
+        m_w.Fmshowpawd->setRadioGroup1Index(item);
         for (int i = 0; i < presses; ++i) {
             m_w.Fmshowpawd->show();
             click(m_w.Fmshowpawd, "Button1");

@@ -64,9 +64,19 @@ TFmshowpawd::TFmshowpawd(DialogService& dialogs, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
 }
 
+int TFmshowpawd::radioGroup1Index() const
+{
+    return m_radioGroup1->itemIndex();
+}
+
+void TFmshowpawd::setRadioGroup1Index(int index)
+{
+    m_radioGroup1->setItemIndex(index);
+}
+
 void TFmshowpawd::Button1Click()
 {
-    switch (m_radioGroup1->itemIndex()) {
+    switch (radioGroup1Index()) {
     case Lock:
         emit lockRequested();
         close();

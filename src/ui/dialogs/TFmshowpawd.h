@@ -16,6 +16,10 @@ public:
     TFmshowpawd(DialogService& dialogs, QWidget* parent = nullptr);
     void attachWindows(const Windows& windows) { m_windows = windows; }
 
+    // The item chosen in `RadioGroup1`: 0 lock, 1 lift, 2 change; -1 when none is chosen.
+    int radioGroup1Index() const;
+    void setRadioGroup1Index(int index);
+
     void Button1Click(); // OK
 
 Q_SIGNALS:
