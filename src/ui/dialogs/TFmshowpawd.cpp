@@ -2,12 +2,11 @@
 
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/RadioGroup.h"
 #include "ui/dialogs/PasswordRules.h"
 #include "ui/dialogs/Tfmpaset.h"
 #include "ui/dialogs/Tfmpassread.h"
 
-#include <QButtonGroup>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -42,17 +41,15 @@ TFmshowpawd::TFmshowpawd(DialogService& dialogs, QWidget* parent)
     label->setObjectName(QStringLiteral("Label1"));
     label->setGeometry(20, 12, 260, 22);
 
-    auto* group = new QGroupBox(this);
-    group->setObjectName(QStringLiteral("RadioGroup1"));
-    group->setGeometry(20, 40, 260, 106);
-    m_choice = new QButtonGroup(this);
-    const QStringList items{QStringLiteral("Lock password"), QStringLiteral("Lifting of password"),
-                            QStringLiteral("Change password")};
-    for (int i = 0; i < int(items.size()); ++i) {
-        auto* item = new QRadioButton(items[i], group);
-        item->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
-        item->setGeometry(16, 12 + i * 30, 228, 24);
-        m_choice->addButton(item, i);
+    m_radioGroup1 =
+        new RadioGroup(QString(),
+                       {QStringLiteral("Lock password"), QStringLiteral("Lifting of password"),
+                        QStringLiteral("Change password")},
+                       1, this);
+    m_radioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    m_radioGroup1->setGeometry(20, 40, 260, 106);
+    for (int i = 0; i < m_radioGroup1->count(); ++i) {
+        m_radioGroup1->button(i)->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
     }
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -69,21 +66,12 @@ TFmshowpawd::TFmshowpawd(DialogService& dialogs, QWidget* parent)
 
 int TFmshowpawd::radioGroup1Index() const
 {
-    return m_choice->checkedId();
+    return m_radioGroup1->itemIndex();
 }
 
 void TFmshowpawd::setRadioGroup1Index(int index)
 {
-    if (QAbstractButton* item = m_choice->button(index)) {
-        item->setChecked(true);
-        return;
-    }
-    // An exclusive group refuses to uncheck its checked button; it has to let go for a moment.
-    if (QAbstractButton* checked = m_choice->checkedButton()) {
-        m_choice->setExclusive(false);
-        checked->setChecked(false);
-        m_choice->setExclusive(true);
-    }
+    m_radioGroup1->setItemIndex(index);
 }
 
 void TFmshowpawd::Button1Click()

@@ -5,7 +5,7 @@
 #include <QDialog>
 
 class DialogService;
-class QButtonGroup;
+class RadioGroup;
 
 // "Password Set": lock the tiles, or go on to lifting the lock or changing the password.
 class TFmshowpawd : public QDialog
@@ -29,5 +29,5 @@ Q_SIGNALS:
 private:
     DialogService& m_dialogs;
     Windows m_windows;
-    QButtonGroup* m_choice = nullptr;
+    RadioGroup* m_radioGroup1 = nullptr;
 };
