@@ -22,11 +22,13 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
                       const StartOptions& options)
 {
     Windows w;
-    w.FmHome =
-        new TFmHome(dialogs, settings,
-                    options.makeEngine ? options.makeEngine() : std::unique_ptr<TCommController>(),
-                    options.pictureFolder);
-    TFmHome* home = w.FmHome;
+    // Held here until every window exists: an error on the way takes them all with it.
+    auto owner = std::make_unique<TFmHome>(
+        dialogs, settings,
+        options.makeEngine ? options.makeEngine() : std::unique_ptr<TCommController>(),
+        options.pictureFolder);
+    TFmHome* home = owner.get();
+    w.FmHome = home;
     home->setAttribute(Qt::WA_DeleteOnClose, false);
     // The dialogs are owned by the main window so that they go with it.
     w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
@@ -47,6 +49,7 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
 
     w.Fmshowpawd->attachWindows(w);
     home->attachWindows(w);
+    static_cast<void>(owner.release()); // the caller owns the main window from here
     return w;
 }
 
