@@ -7,6 +7,7 @@
 #include "ui/DialogService.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmshowpawd.h"
 #include "ui/dialogs/TForm1.h"
@@ -23,10 +24,10 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
 {
     Windows w;
     // Held here until every window exists: an error on the way takes them all with it.
-    auto owner = std::make_unique<TFmHome>(
-        dialogs, settings,
-        options.makeEngine ? options.makeEngine() : std::unique_ptr<TCommController>(),
-        options.pictureFolder);
+    auto owner = std::make_unique<TFmHome>(dialogs, settings,
+                                           options.makeEngine ? options.makeEngine()
+                                                              : std::unique_ptr<TCommController>(),
+                                           options.pictureFolder);
     TFmHome* home = owner.get();
     w.FmHome = home;
     home->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -46,6 +47,7 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.Form1 = new TForm1(dialogs, home);
     w.FmTitle = new TFmTitle(dialogs, settings, home);
     QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home, &TFmHome::setCompanyTitle);
+    w.FmLineStatistics = new TFmLineStatistics(&home->engine(), home);
 
     w.Fmshowpawd->attachWindows(w);
     home->attachWindows(w);

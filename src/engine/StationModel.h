@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/LineStatistics.h"
 #include "link/LinkTypes.h"
 
 #include <QMutex>
@@ -37,6 +38,9 @@ struct StationRecord
     int FailCount = 0;
 };
 
+static_assert(std::tuple_size_v<decltype(LineStatistics::slotStatistics)> == SlotCount);
+static_assert(std::tuple_size_v<decltype(EngineStatistics::lines)> == MonitorCount);
+
 struct PendingWrite
 {
     int monitor = 1;
@@ -68,6 +72,8 @@ public:
     PendingWrite pendingWrite;
     quint64 writeGeneration = 0; // bumped by every request, so a newer one is never cleared
     bool RescanRequested = false;
+    // Counted by the engine as it goes; copied out and reset through the engine.
+    EngineStatistics statistics;
 
     static bool isValidSlot(int monitor, int slot)
     {

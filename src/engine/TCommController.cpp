@@ -6,6 +6,7 @@
 #include "engine/ValueFormat.h"
 #include "engine/WriteConversion.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QTime>
@@ -68,6 +69,8 @@ void TCommController::Stop()
 {
     requestInterruption();
     wait();
+    // The thread closes its ports as it ends; this covers steps driven without the thread.
+    m_link->ClosePort();
 }
 
 void TCommController::RequestWrite(int monitor, int slot, TAddress code, const QString& valueText)
@@ -92,6 +95,29 @@ StationRecord TCommController::stationCopy(int monitor, int slot) const
     return m_model.station(monitor, slot);
 }
 
+EngineStatistics TCommController::statisticsCopy() const
+{
+    QMutexLocker lock(&m_model.mutex);
+    EngineStatistics copy = m_model.statistics;
+    for (int m = 1; m <= MonitorCount; ++m) {
+        LineStatistics& line = copy.line(m);
+        line.comPort = m_model.line(m).ComPort;
+        for (int s = 1; s <= SlotCount; ++s) {
+            const StationRecord& rec = m_model.station(m, s);
+            SlotStatistics& slot = line.slotStatistics[size_t(s - 1)];
+            slot.stationId = rec.StationId;
+            slot.answering = !rec.LinkLost && !rec.PvText.isEmpty();
+        }
+    }
+    return copy;
+}
+
+void TCommController::ResetStatistics()
+{
+    QMutexLocker lock(&m_model.mutex);
+    m_model.statistics.reset(QDateTime::currentDateTime());
+}
+
 void TCommController::run()
 {
     // A Re-Scan pressed before Start waits for the start-up scan and runs right after it: the
@@ -110,6 +136,8 @@ void TCommController::run()
         PollCycle();
         msleep(1);
     }
+    // No port is left open behind the engine.
+    m_link->ClosePort();
 }
 
 void TCommController::post(EngineUpdate::Kind kind, int monitor, int slot, int value)
@@ -125,9 +153,18 @@ void TCommController::post(EngineUpdate::Kind kind, int monitor, int slot, int v
 void TCommController::applyLine(int monitor)
 {
     LineSettings line;
+    QList<int> ports;
     {
         QMutexLocker lock(&m_model.mutex);
         line = m_model.line(monitor);
+        for (int m = 1; m <= MonitorCount; ++m)
+            ports << m_model.line(m).ComPort;
+    }
+    // A line moved to another port lets go of its old one (which closes unless another line
+    // still uses it); outside the lock, since a close can sleep on a real adapter.
+    if (ports != m_linePorts) {
+        m_link->keepOnlyPorts(ports);
+        m_linePorts = ports;
     }
     m_link->ComPort = line.ComPort;
     m_link->BaudRate = quint16(qBound(110, line.BaudRate, 38400));
@@ -135,21 +172,36 @@ void TCommController::applyLine(int monitor)
     m_link->Psl = line.Psl;
 }
 
-std::optional<int> TCommController::readValue(int station, TAddress code)
+void TCommController::countTransaction(int monitor, int slot)
 {
-    if (!m_link->Receive(station, code))
+    const QDateTime now = QDateTime::currentDateTime();
+    QMutexLocker lock(&m_model.mutex);
+    m_model.statistics.line(monitor).count(slot, m_link->lastTally(), now);
+}
+
+std::optional<int> TCommController::readValue(int monitor, int slot, int station, TAddress code)
+{
+    const bool ok = m_link->Receive(station, code);
+    countTransaction(monitor, slot);
+    if (!ok)
         return std::nullopt;
     return m_link->ReceivedText().toInt();
 }
 
 void TCommController::PollCycle()
 {
-    for (int m = 1; m <= MonitorCount; ++m)
+    for (int m = 1; m <= MonitorCount; ++m) {
+        QElapsedTimer pass;
+        pass.start();
         for (int s = 1; s <= SlotCount; ++s) {
             if (stopRequested())
                 return;
             PollSlot(m, s);
         }
+        const double ms = double(pass.nsecsElapsed()) / 1e6;
+        QMutexLocker lock(&m_model.mutex);
+        m_model.statistics.line(m).countCycle(ms);
+    }
 }
 
 void TCommController::PollSlot(int m, int s)
@@ -177,7 +229,7 @@ void TCommController::PollSlot(int m, int s)
         station = rec.StationId;
     }
 
-    const auto pv = readValue(station, CodePv);
+    const auto pv = readValue(m, s, station, CodePv);
     if (!pv) {
         bool lost = false;
         {
@@ -208,10 +260,10 @@ void TCommController::PollSlot(int m, int s)
     }
     post(EngineUpdate::Indicator, m, s, 0);
 
-    if (const auto status = readValue(station, CodeStatus))
+    if (const auto status = readValue(m, s, station, CodeStatus))
         post(EngineUpdate::Lamps, m, s, *status & LampBits);
 
-    if (const auto sv = readValue(station, CodeSv)) {
+    if (const auto sv = readValue(m, s, station, CodeSv)) {
         const QString timeText = core::longTimeText(QTime::currentTime(), locale);
         QList<engine::RaisedAlarm> alarms;
         {
@@ -238,6 +290,7 @@ void TCommController::PollSlot(int m, int s)
     }
 
     const bool outputRead = m_link->Receive(station, CodeOutput);
+    countTransaction(m, s);
     QMutexLocker lock(&m_model.mutex);
     StationRecord& rec = m_model.station(m, s);
     if (outputRead)
@@ -259,8 +312,8 @@ void TCommController::ScanDecimalPoints()
                 QMutexLocker lock(&m_model.mutex);
                 station = m_model.station(m, s).StationId;
             }
-            if (const auto family = readValue(station, CodeFamily)) {
-                const auto input = readValue(station, CodeInputSelection);
+            if (const auto family = readValue(m, s, station, CodeFamily)) {
+                const auto input = readValue(m, s, station, CodeInputSelection);
                 const int t = input ? *input : engine::fallbackInputSelection(*family);
                 const engine::DecimalRule rule = engine::decimalRule(*family, t);
                 std::optional<int> places;
@@ -269,7 +322,7 @@ void TCommController::ScanDecimalPoints()
                 } else if (rule.kind == engine::DecimalRule::FromDpSetting) {
                     // A failed or nonsensical DP setting leaves the places the slot had: a
                     // number that does not come from the setting would rescale every reading.
-                    const auto dp = readValue(station, CodeDpSetting);
+                    const auto dp = readValue(m, s, station, CodeDpSetting);
                     if (dp && *dp >= 0 && *dp <= 3)
                         places = *dp;
                 }
@@ -310,6 +363,7 @@ void TCommController::ExecuteWrite()
     if (value && value->integer >= -32768 && value->integer <= 65535) {
         applyLine(write.monitor);
         m_link->Send(WriteCommand, write.code, station, value->word);
+        countTransaction(write.monitor, write.slot);
     }
     QMutexLocker lock(&m_model.mutex);
     // A request posted while this one was on the wire is the next write, not this one.

@@ -8,7 +8,8 @@
 #include <memory>
 
 // The polling engine: a worker thread that owns the station model and the one serial link.
-// Created suspended; Start() runs it once, Stop() ends it within one slot step. It never
+// Created suspended; Start() runs it once, Stop() ends it within one slot step and closes
+// every port (the link keeps them open while polling runs). It never
 // touches a window: what the screen must show travels as EngineUpdate, in the order issued.
 class TCommController : public QThread
 {
@@ -31,6 +32,10 @@ public:
     const StationModel& model() const { return m_model; }
     // A consistent copy of one slot, taken under the model lock.
     StationRecord stationCopy(int monitor, int slot) const;
+    // The line statistics as they stand, taken under the model lock, with each slot's station
+    // ID and whether it answers filled in; and their reset (counts to zero, `since` now).
+    EngineStatistics statisticsCopy() const;
+    void ResetStatistics();
 
     // Engine-thread operations, public so that tests can drive one step at a time while the
     // thread is not running.
@@ -49,9 +54,12 @@ private:
     void applyLine(int monitor);
     bool stopRequested() const { return isInterruptionRequested(); }
     void post(EngineUpdate::Kind kind, int monitor, int slot, int value);
-    std::optional<int> readValue(int station, TAddress code);
+    // One read of (monitor, slot)'s controller, counted in the line statistics.
+    std::optional<int> readValue(int monitor, int slot, int station, TAddress code);
+    void countTransaction(int monitor, int slot);
 
     StationModel m_model;
     std::unique_ptr<TRs485Comm> m_link;
     bool m_started = false;
+    QList<int> m_linePorts; // the ports the lines named at the last step
 };

@@ -1,42 +1,52 @@
 #pragma once
 
+#include "link/SerialDevice.h"
 #include "link/SerialIo.h"
+#include "link/TtySystem.h"
+
+#include <memory>
+#include <vector>
 
 namespace comm {
 
-// The real serial facility, on the device's own file handle. Every transaction opens and
-// closes the port, up to two hundred times a second, so the open is kept to what it must do:
-// exclusive use (TIOCEXCL, and no open while another program holds a live UUCP lock file on
-// the device), the line settings judged by reading them back, RS-485 direction control, a
-// bounded drain, and reads against one deadline with sub-millisecond resolution.
+// The real serial facility, on the devices' own file handles. Closing a port is not free on
+// real adapters (drivers with a FIFO sleep 100 ms or more on the last close, and it drops
+// DTR/RTS), so each device stays open from its first transaction until the link closes it, a
+// line moves to another device, or the device fails; two port numbers that name the same
+// device share its descriptor. A transaction that finds its device gone opens it again, so an
+// adapter plugged back in is polled again by itself. A port that cannot be used costs every
+// read its whole timeout, like a silent controller: a dead line never spins.
 class NativeSerialIo final : public SerialIo
 {
 public:
-    // `home` empty: the home folder is looked up at every open.
-    explicit NativeSerialIo(QString home = {});
+    // `home` empty: the home folder is looked up at every transaction. `system` empty: the
+    // system's own calls.
+    explicit NativeSerialIo(QString home = {}, std::unique_ptr<TtySystem> system = {});
     ~NativeSerialIo() override;
 
     bool open(int portNumber, const SerialSettings& settings) override;
-    bool isOpen() const override { return m_fd >= 0; }
+    bool isOpen() const override { return m_current != nullptr; }
     int write(QByteArrayView bytes, int timeoutMs) override;
     QByteArray read(int count, int timeoutMs) override;
     void purgeInput() override;
+    void keepOnly(const QList<int>& portNumbers) override;
     void close() override;
+    QString lastError() const override { return m_error; }
+
+    // Devices held open now (for tests and the statistics window).
+    int openDevices() const { return int(m_devices.size()); }
 
 private:
-    bool configure(const SerialSettings& settings);
-    bool setUpDirectionControl();
-    void setRts(bool on);
-    bool waitUntilSent(qint64 deadlineNs);
+    SerialDevice* find(const QString& path) const;
+    void drop(SerialDevice* device);
+    // The current device failed: closed now, opened again at the next transaction.
+    void dropIfGone();
 
     QString m_home;
-    int m_fd = -1;
-    bool m_isPty = false;
-    bool m_manualRts = false; // raise RTS around each write ourselves
-    qint64 m_charNs = 0;      // one character on the wire
+    std::unique_ptr<TtySystem> m_system;
+    std::vector<std::unique_ptr<SerialDevice>> m_devices;
+    SerialDevice* m_current = nullptr;
+    QString m_error;
 };
-
-// Whether another living process holds a UUCP lock file ("LCK..ttyS0") for the device.
-bool lockedByAnotherProgram(const QString& devicePath);
 
 } // namespace comm

@@ -38,49 +38,62 @@ TRs485Comm::~TRs485Comm()
 
 comm::SerialSettings TRs485Comm::settingsFor(int baud) const
 {
-    return {baud, DataBits, ParityBits, StopBits};
+    return {baud, DataBits, ParityBits, StopBits, Converter == TConverter::RS422_485};
 }
 
 void TRs485Comm::OpenPort(int port, int baud)
 {
     m_portReady = m_io->open(port, settingsFor(baud));
-    // A port that would not take its settings talks at the wrong speed or framing; it is not
-    // used at all, so the transaction's writes and reads fail cleanly.
-    if (!m_portReady)
-        m_io->close();
 }
 
 void TRs485Comm::ClosePort()
 {
+    std::lock_guard lock(m_transaction);
     m_io->close();
     m_portReady = false;
+}
+
+void TRs485Comm::keepOnlyPorts(const QList<int>& ports)
+{
+    std::lock_guard lock(m_transaction);
+    m_io->keepOnly(ports);
+}
+
+void TRs485Comm::notePortError()
+{
+    ++m_tally.portErrors;
+    m_tally.portError = QStringLiteral("COM%1 %2").arg(ComPort).arg(m_io->lastError());
 }
 
 void TRs485Comm::Send(TCommand command, TAddress code, int station, quint16 value)
 {
     std::lock_guard lock(m_transaction);
     BusyScope busy(m_sendBusy);
+    m_tally = {};
+    m_tally.attempts = 1;
     OpenPort(ComPort, BaudRate);
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray frame = codec.writeRequest(command, station, comm::wireAddress(code), value);
     m_lastWriteCount = m_io->write(frame, int(frame.size()) * WriteMsPerByte);
     // The controller's answer is not used, but it has to be over before the line carries the
-    // next request: on a half-duplex bus the two would collide, and an answer arriving after
-    // the next open would be taken for the reply to the next read (a VELN write answer looks
-    // like a read reply of the written value). Whatever comes is discarded; a controller that
-    // does not answer writes costs one read deadline.
+    // next request: on a half-duplex bus the two would collide. Whatever comes is discarded
+    // (and the next transaction empties the input anyway); a controller that does not answer
+    // writes costs one read deadline.
     if (m_lastWriteCount == frame.size()) {
+        ++m_tally.writesSent;
         const int echo = Converter == TConverter::RS422_485 ? codec.requestLength() : 0;
         const int answer = echo + codec.writeReplyLength();
         m_io->read(answer, answer * ReadByteTimeout);
+    } else {
+        notePortError();
     }
-    ClosePort();
 }
 
 bool TRs485Comm::Receive(int station, TAddress code)
 {
     std::lock_guard lock(m_transaction);
     BusyScope busy(m_receiveBusy);
+    m_tally = {};
     OpenPort(ComPort, BaudRate);
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray request = codec.readRequest(station, code);
@@ -95,13 +108,22 @@ bool TRs485Comm::Receive(int station, TAddress code)
             m_io->purgeInput();
         ++m_lastAttempts;
         m_lastWriteCount = m_io->write(request, int(request.size()) * WriteMsPerByte);
+        // A port that is not there still costs the read its timeout (the serial facility
+        // waits it out), so a dead line is polled at the pace of a silent one.
         const QByteArray block = m_io->read(layout.bytesRead, layout.bytesRead * ReadByteTimeout);
         m_lastReadCount = int(block.size());
         if (const auto value = codec.judgeBlock(Converter, block)) {
             m_receivedText = QString::number(*value);
             ok = true;
+            ++m_tally.good;
+        } else if (!m_io->isOpen()) {
+            notePortError();
+        } else if (block.isEmpty()) {
+            ++m_tally.timeouts;
+        } else {
+            ++m_tally.malformed;
         }
     }
-    ClosePort();
+    m_tally.attempts = m_lastAttempts;
     return ok;
 }

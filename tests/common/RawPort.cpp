@@ -48,6 +48,12 @@ RawPort::~RawPort()
         ::close(m_fd);
 }
 
+bool RawPort::hungUp() const
+{
+    pollfd p{m_fd, POLLIN, 0};
+    return m_fd >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
+}
+
 bool RawPort::send(const QByteArray& bytes)
 {
     return m_fd >= 0 && ::write(m_fd, bytes.data(), size_t(bytes.size())) == bytes.size();

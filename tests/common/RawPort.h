@@ -25,6 +25,8 @@ public:
     int openErrno() const { return m_errno; }
 
     bool send(const QByteArray& bytes);
+    // The other end has gone away (the pty closed, an adapter pulled out).
+    bool hungUp() const;
 
     // Writes the request and collects what comes back until `quietMs` pass without a byte
     // after the first one, or `silentMs` pass without any.

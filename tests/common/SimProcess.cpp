@@ -33,6 +33,11 @@ QString SimProcess::frameLogPath() const
     return m_home + QStringLiteral("/frames.log");
 }
 
+QString SimProcess::portLogPath() const
+{
+    return m_home + QStringLiteral("/ports.log");
+}
+
 bool SimProcess::isRunning() const
 {
     return m_process.state() != QProcess::NotRunning;
@@ -50,7 +55,8 @@ bool SimProcess::start(int timeoutMs)
     m_devices.clear();
     m_frameOffset = 0;
     QStringList args = m_args;
-    args << QStringLiteral("--home") << m_home << QStringLiteral("--frame-log") << frameLogPath();
+    args << QStringLiteral("--home") << m_home << QStringLiteral("--frame-log") << frameLogPath()
+         << QStringLiteral("--port-log") << portLogPath();
     // A test that crashes must not leave simulators behind holding ptys.
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(QStringLiteral(QUILLMERE_SIM_PATH), args);
@@ -135,6 +141,23 @@ QStringList SimProcess::frames(int com) const
         const QList<QByteArray> f = line.split(' ');
         if (f.size() == 3 && (com == 0 || f[1] == wanted))
             out << QString::fromLatin1(f[2]);
+    }
+    return out;
+}
+
+QStringList SimProcess::portEvents(int com) const
+{
+    QStringList out;
+    QFile file(portLogPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    const QByteArray text = file.readAll();
+    const QByteArray wanted = "COM" + QByteArray::number(com);
+    for (const QByteArray& line : text.left(text.lastIndexOf('\n') + 1).split('\n')) {
+        const qsizetype first = line.indexOf(' ');
+        const qsizetype second = line.indexOf(' ', first + 1);
+        if (first > 0 && second > first && line.mid(first + 1, second - first - 1) == wanted)
+            out << QString::fromUtf8(line.mid(second + 1));
     }
     return out;
 }

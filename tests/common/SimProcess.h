@@ -20,9 +20,11 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Adds --home and --frame-log, starts the simulator and waits for its ready line.
+    // Adds --home, --frame-log and --port-log, starts the simulator and waits for its ready
+    // line.
     bool start(int timeoutMs = 5000);
     bool isRunning() const;
+    qint64 pid() const { return m_process.processId(); }
     // What went wrong in start() or command(), including what the simulator wrote to stderr.
     QString errorString() const { return m_error; }
 
@@ -41,6 +43,13 @@ public:
     void clearFrames();
     bool waitForFrames(int com, int count, int timeoutMs);
 
+    // What the port log holds for COM<com> since the start, in order: "open" and "close" for
+    // each open and close of the device by a client, "online <device>" and "offline" for the
+    // line published and taken away.
+    QStringList portEvents(int com) const;
+    // How many times a client opened COM<com>'s device so far.
+    int opens(int com) const { return int(portEvents(com).count(QStringLiteral("open"))); }
+
     // Sends quit and waits; kills the process if it does not end.
     void stop();
     int exitCode() const;
@@ -48,6 +57,7 @@ public:
 private:
     bool readLine(QString* line, int timeoutMs);
     QString frameLogPath() const;
+    QString portLogPath() const;
 
     QStringList m_args;
     std::unique_ptr<QTemporaryDir> m_tempHome;

@@ -3,9 +3,16 @@
 #include "engine/TCommController.h"
 #include "link/NativeSerialIo.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QThread>
+
+#include <atomic>
+#include <ctime>
+#include <pthread.h>
 
 namespace {
 
@@ -32,6 +39,24 @@ QStringList simArgs(const QString& psl)
     return args;
 }
 
+// Pulls COM<com>'s adapter out; the operator's port link stays behind and dangles, as links to
+// USB adapters do (with no link at all the port would fall back to /dev/ttyS<com-1>).
+bool unplug(SimProcess& sim, int com)
+{
+    return sim.command(QStringLiteral("gone %1").arg(com)) &&
+           QFile::link(sim.home() + QStringLiteral("/unplugged"), sim.portLink(com));
+}
+
+// Descriptors of this process open on `device`.
+int descriptorsOn(const QString& device)
+{
+    int n = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::System))
+        n += QFileInfo(fds.filePath(fd)).symLinkTarget() == device;
+    return n;
+}
+
 QString expectedPv(int m, int s)
 {
     const int k = (m - 1) * 10 + s;
@@ -50,7 +75,14 @@ struct Rig
     QList<EngineUpdate> updates;
     QObject receiver;
 
-    explicit Rig(const QString& psl = QStringLiteral("rtu"), int baud = 38400) : sim(simArgs(psl))
+    std::atomic<clockid_t> engineClock{0};
+
+    explicit Rig(const QString& psl = QStringLiteral("rtu"), int baud = 38400)
+        : Rig(simArgs(psl), psl, baud)
+    {
+    }
+
+    Rig(const QStringList& args, const QString& psl, int baud) : sim(args)
     {
         if (!sim.start())
             return;
@@ -63,7 +95,25 @@ struct Rig
         QObject::connect(
             engine.get(), &TCommController::updateRequested, &receiver,
             [this](const EngineUpdate& u) { updates << u; }, Qt::QueuedConnection);
+        // The engine thread's own CPU clock, taken on its first update.
+        QObject::connect(
+            engine.get(), &TCommController::updateRequested, engine.get(),
+            [this] {
+                clockid_t id = 0;
+                if (!engineClock && pthread_getcpuclockid(pthread_self(), &id) == 0)
+                    engineClock = id;
+            },
+            Qt::DirectConnection);
     }
+
+    double engineCpuMs() const
+    {
+        timespec ts{};
+        clock_gettime(engineClock, &ts);
+        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+    }
+
+    LineStatistics line(int m) const { return engine->statisticsCopy().line(m); }
 
     bool allRead()
     {
@@ -100,6 +150,10 @@ private Q_SLOTS:
     void scanAllBringsALostControllerBack();
     void writeGoesOutAtTheNextSlotStep();
     void stopReturnsWithinOneSlotStep();
+    void eachPortOpensOnceAndTheFaultsAreCounted();
+    void pulledLineEmptiesItsSlotsAndComesBackWhenPluggedIn();
+    void deadLinesDoNotSpin();
+    void movingALineToAnotherPortMovesThePolling();
 };
 
 void TestEngineSim::thirtyControllersReachTheModel_data()
@@ -249,6 +303,171 @@ void TestEngineSim::stopReturnsWithinOneSlotStep()
     rig.engine->Stop();
     QVERIFY(rig.engine->isFinished());
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestEngineSim::eachPortOpensOnceAndTheFaultsAreCounted()
+{
+    Rig rig;
+    QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
+    rig.engine->Start();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allRead(), 10000);
+    rig.engine->ResetStatistics();
+    // Five replies of station 15 spoiled: five attempts fail, the sixth reads it.
+    QVERIFY(rig.sim.command(QStringLiteral("fault 2 15 badcrc 5")));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.line(2).slot(5).failures == 5 && rig.line(2).slot(5).lastGoodReply.isValid(), 10000);
+    // Some hundred transactions on every line, counted exactly.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.line(1).transactions >= 300 && rig.line(2).cycles >= 2 &&
+                                 rig.line(3).transactions >= 300,
+                             20000);
+    const EngineStatistics stats = rig.engine->statisticsCopy();
+    QCOMPARE(stats.line(2).malformed, quint64(5));
+    for (int m = 1; m <= 3; ++m) {
+        const LineStatistics& line = stats.line(m);
+        QCOMPARE(line.timeouts + line.portErrors, quint64(0));
+        QCOMPARE(line.goodReplies + line.malformed, line.transactions);
+        QCOMPARE(line.answeringSlots(), 10);
+        QVERIFY(line.averageCycleMs > 0 && line.portError.isEmpty());
+    }
+    rig.engine->Stop();
+    // Each line's device was opened once for all of that, and closed at Stop.
+    for (int m = 1; m <= 3; ++m)
+        QTRY_COMPARE(rig.sim.portEvents(m).mid(1), (QStringList{"open", "close"}));
+}
+
+void TestEngineSim::pulledLineEmptiesItsSlotsAndComesBackWhenPluggedIn()
+{
+    // Monitor 2 has one controller, in slot 1; its other slots were lost before and are
+    // skipped ("Only scan controllers"), so that its passes are short.
+    QStringList args;
+    for (int m = 1; m <= 3; ++m)
+        args << "--line" << QStringLiteral("com=%1,psl=rtu,converter=rs485").arg(m);
+    args << "--frozen"
+         << "--stations"
+         << "com=1,ids=1-10,pv=1001"
+         << "--station"
+         << "com=2,id=11,pv=1011"
+         << "--stations"
+         << "com=3,ids=21-30,pv=1021";
+    Rig rig(args, QStringLiteral("rtu"), 38400);
+    QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
+    for (int s = 2; s <= 10; ++s)
+        rig.engine->model().station(2, s).LinkLost = true;
+    rig.engine->Start();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.engine->stationCopy(2, 1).PvText, QStringLiteral("101.1"), 10000);
+    const QString device = rig.sim.device(2);
+    QVERIFY(unplug(rig.sim, 2));
+    QTRY_COMPARE_WITH_TIMEOUT(descriptorsOn(device), 0, 5000); // closed on the hang-up
+    const quint64 before = rig.line(2).slot(1).failures;
+    // Lost at the fourth failed pass, six attempts each, as for a silent controller.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.engine->stationCopy(2, 1).LinkLost, 20000);
+    const StationRecord lost = rig.engine->stationCopy(2, 1);
+    QVERIFY(lost.PvText.isEmpty() && lost.SvText.isEmpty() && lost.OutText.isEmpty());
+    QVERIFY(rig.line(2).slot(1).failures - before >= 4 * 6);
+    QVERIFY2(rig.line(2).portError.startsWith(QStringLiteral("COM2 ")),
+             qPrintable(rig.line(2).portError));
+    QCOMPARE(rig.line(2).answeringSlots(), 0);
+    QCOMPARE(rig.engine->stationCopy(1, 4).PvText, QStringLiteral("100.1"));
+
+    // Plugged back in: with "Scan all controllers" it is polled again without a restart, on
+    // its new device.
+    {
+        QMutexLocker lock(&rig.engine->model().mutex);
+        rig.engine->model().ScanAll = true;
+    }
+    QVERIFY(rig.sim.command(QStringLiteral("back 2")));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.engine->stationCopy(2, 1).PvText, QStringLiteral("101.1"), 10000);
+    QVERIFY(!rig.engine->stationCopy(2, 1).LinkLost);
+    QTRY_VERIFY(rig.line(2).portError.isEmpty());
+    QCOMPARE(rig.sim.opens(2), 2);
+}
+
+void TestEngineSim::deadLinesDoNotSpin()
+{
+    Rig rig;
+    QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
+    {
+        QMutexLocker lock(&rig.engine->model().mutex);
+        rig.engine->model().ScanAll = true;
+    }
+    rig.engine->Start();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allRead(), 10000);
+    for (int m = 1; m <= 3; ++m)
+        QVERIFY(unplug(rig.sim, m));
+    // All three lines dead: every attempt waits out its 84 ms, so in a few seconds the engine
+    // makes a few dozen attempts and asks the screen for next to nothing.
+    QTest::qWait(200);
+    QCoreApplication::processEvents();
+    rig.updates.clear();
+    const auto sum = [](const EngineStatistics& stats, quint64 LineStatistics::*count) {
+        quint64 n = 0;
+        for (int m = 1; m <= 3; ++m)
+            n += stats.line(m).*count;
+        return n;
+    };
+    const EngineStatistics start = rig.engine->statisticsCopy();
+    const double cpu0 = rig.engineCpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(3000);
+    const double cpuMs = rig.engineCpuMs() - cpu0;
+    const qint64 elapsed = clock.elapsed();
+    const EngineStatistics end = rig.engine->statisticsCopy();
+    const quint64 attempts =
+        sum(end, &LineStatistics::transactions) - sum(start, &LineStatistics::transactions);
+    QCOMPARE(sum(end, &LineStatistics::portErrors) - sum(start, &LineStatistics::portErrors),
+             attempts);
+    QVERIFY2(cpuMs < 0.05 * double(elapsed), qPrintable(QString::number(cpuMs)));
+    QVERIFY2(attempts >= 1 && attempts <= quint64(elapsed / 84 + 2),
+             qPrintable(QString::number(attempts)));
+    // At most a lamp and an indicator update per slot step (six attempts each).
+    QVERIFY2(rig.updates.size() <= 2 * int(attempts / 6 + 2),
+             qPrintable(QString::number(rig.updates.size())));
+}
+
+void TestEngineSim::movingALineToAnotherPortMovesThePolling()
+{
+    // COM1 and COM4 carry stations 1..10, told apart by their PV; Monitors 2 and 3 share COM2.
+    QStringList args = {
+        "--line", "com=1,psl=rtu,converter=rs485", "--line",  "com=2,psl=rtu,converter=rs485",
+        "--line", "com=4,psl=rtu,converter=rs485", "--frozen"};
+    args << "--stations"
+         << "com=1,ids=1-10,pv=1001"
+         << "--stations"
+         << "com=4,ids=1-10,pv=4001"
+         << "--stations"
+         << "com=2,ids=11-30,pv=2001";
+    Rig rig(args, QStringLiteral("rtu"), 38400);
+    QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
+    {
+        QMutexLocker lock(&rig.engine->model().mutex);
+        rig.engine->model().line(3).ComPort = 2;
+    }
+    rig.engine->Start();
+    const auto line1Shows = [&rig](const QString& pv) {
+        for (int s = 1; s <= 10; ++s)
+            if (rig.engine->stationCopy(1, s).PvText != pv)
+                return false;
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(line1Shows(QStringLiteral("100.1")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.engine->stationCopy(3, 10).PvText, QStringLiteral("200.1"),
+                              10000);
+    QCOMPARE(rig.sim.opens(2), 1); // one descriptor for the two Monitors on it
+
+    // What the communication dialog's OK does while polling runs.
+    {
+        QMutexLocker lock(&rig.engine->model().mutex);
+        rig.engine->model().line(1).ComPort = 4;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(line1Shows(QStringLiteral("400.1")), 10000);
+    QTRY_COMPARE(rig.sim.portEvents(1).mid(1), (QStringList{"open", "close"}));
+    rig.sim.clearFrames();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.line(1).cycles >= 2 && rig.sim.frames(4).size() >= 40, 10000);
+    QCOMPARE(rig.sim.frames(1).size(), 0);
+    QCOMPARE(rig.sim.opens(4), 1);
+    QCOMPARE(rig.sim.opens(2), 1);
+    rig.engine->Stop();
 }
 
 QTEST_GUILESS_MAIN(TestEngineSim)

@@ -2,14 +2,18 @@
 // converters, the attempt counts and every fault the simulator can stage.
 #include "SimProcess.h"
 #include "link/NativeSerialIo.h"
+#include "link/PosixTtySystem.h"
 #include "link/TRs485Comm.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,6 +22,21 @@ struct LineCase
     const char* psl;
     const char* converter;
 };
+
+// Descriptors of this process open on `device`.
+int descriptorsOn(const QString& device)
+{
+    int n = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::System))
+        n += QFileInfo(fds.filePath(fd)).symLinkTarget() == device;
+    return n;
+}
+
+// A dead port's read attempts each take their whole timeout: at least 7 bytes x 12 ms
+// (rtu, no echo) apiece, give or take a millisecond of the clock.
+#define VERIFY_TOOK_TIMEOUTS(clock, attempts)                                                      \
+    QVERIFY2((clock).elapsed() >= (attempts)*84 - 5, qPrintable(QString::number((clock).elapsed())))
 
 TRs485Comm* makeLink(const SimProcess& sim, TPsl psl, TConverter converter)
 {
@@ -43,12 +62,14 @@ private Q_SLOTS:
     void faultsCostOneAttempt_data();
     void faultsCostOneAttempt();
     void lateReplyDoesNotSpoilTheNextAttempt();
+    void strayReplyIsNotTakenForTheNextOne();
     void replyAfterCloseIsPurged();
     void missingPortAndLineGone();
     void portInUseIsNotReady();
     void unconfigurablePortSendsNothing();
     void portNumbersMapToDevices();
-    void noDescriptorOutlivesATransaction();
+    void oneDescriptorPerDeviceNoneAfterClose();
+    void otherHoldersOfADeviceAreFound();
 };
 
 void TestLinkSim::readAndWriteOnEveryLineKind_data()
@@ -170,6 +191,24 @@ void TestLinkSim::lateReplyDoesNotSpoilTheNextAttempt()
     QVERIFY(link->lastAttempts() <= 3);
 }
 
+void TestLinkSim::strayReplyIsNotTakenForTheNextOne()
+{
+    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1,pv=111",
+                    "--station", "com=1,id=2,pv=222", "--frozen"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
+    link->ReadRetry = 0;
+    // Station 1 answers 100 ms after its deadline; the port stays open, so its reply lands in
+    // our input between transactions. Modbus does not compare stations: taken for station 2's
+    // reply it would pass as 111.
+    QVERIFY(sim.command(QStringLiteral("fault 1 1 late 100 1")));
+    QVERIFY(!link->Receive(1, 138));
+    QTest::qWait(150);
+    QVERIFY(link->Receive(2, 138));
+    QCOMPARE(link->ReceivedText(), QStringLiteral("222"));
+    QCOMPARE(sim.opens(1), 1);
+}
+
 void TestLinkSim::replyAfterCloseIsPurged()
 {
     SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=4,pv=11",
@@ -199,14 +238,26 @@ void TestLinkSim::missingPortAndLineGone()
     link->OpenPort(link->ComPort, link->BaudRate);
     QVERIFY(!link->PortReady());
     link->ClosePort();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(!link->Receive(1, 138));
     QCOMPARE(link->lastAttempts(), 2);
+    VERIFY_TOOK_TIMEOUTS(clock, 2);
+    QCOMPARE(link->lastTally().portErrors, 2);
 
     link->ComPort = 2;
     QVERIFY(link->Receive(1, 138));
+    const QString device = sim.device(2);
+    QCOMPARE(descriptorsOn(device), 1);
+    // The adapter pulled out while the port is open: it hangs up, is closed at once, and the
+    // attempts go on at the pace of a silent line.
     QVERIFY(sim.command(QStringLiteral("gone 2")));
+    clock.start();
     QVERIFY(!link->Receive(1, 138));
     QCOMPARE(link->lastAttempts(), 2);
+    VERIFY_TOOK_TIMEOUTS(clock, 2);
+    QCOMPARE(link->lastTally().portErrors, 2);
+    QCOMPARE(descriptorsOn(device), 0);
     link->Send(WriteCommand, 0, 1, 1);
     QCOMPARE(link->lastWriteCount(), 0);
     QVERIFY(sim.command(QStringLiteral("back 2")));
@@ -228,7 +279,10 @@ void TestLinkSim::portInUseIsNotReady()
     link->OpenPort(link->ComPort, link->BaudRate);
     QVERIFY(!link->PortReady());
     link->ClosePort();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(!link->Receive(1, 138));
+    VERIFY_TOOK_TIMEOUTS(clock, 1);
     QCOMPARE(link->lastWriteCount(), 0);
     QCOMPARE(sim.frames(1).size(), 0);
     other.close();
@@ -246,8 +300,12 @@ void TestLinkSim::unconfigurablePortSendsNothing()
     link->OpenPort(link->ComPort, link->BaudRate);
     QVERIFY(!link->PortReady());
     link->ClosePort();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(!link->Receive(1, 138));
     QCOMPARE(link->lastAttempts(), 2);
+    VERIFY_TOOK_TIMEOUTS(clock, 2);
+    QVERIFY(link->lastTally().portError.endsWith(QStringLiteral("line settings refused")));
     link->Send(WriteCommand, 0, 1, 1);
     QCOMPARE(link->lastWriteCount(), 0);
     // Nothing reached the wire.
@@ -274,7 +332,7 @@ void TestLinkSim::portNumbersMapToDevices()
     QVERIFY(!io.isOpen());
 }
 
-void TestLinkSim::noDescriptorOutlivesATransaction()
+void TestLinkSim::oneDescriptorPerDeviceNoneAfterClose()
 {
     SimProcess sim(
         {"--line", "com=1,psl=rtu,converter=rs485", "--station", "com=1,id=1,pv=3", "--frozen"});
@@ -284,7 +342,6 @@ void TestLinkSim::noDescriptorOutlivesATransaction()
     const auto openDescriptors = [] {
         return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System).size();
     };
-    QVERIFY(link->Receive(1, 138));
     const qsizetype before = openDescriptors();
     QVERIFY(sim.command(QStringLiteral("fault 1 1 short")));
     for (int i = 0; i < 20; ++i) {
@@ -292,7 +349,30 @@ void TestLinkSim::noDescriptorOutlivesATransaction()
         link->Send(WriteCommand, 0, 1, quint16(i));
         link->ComPort = 3 - link->ComPort + 1; // alternate with a port that does not exist
     }
+    // Failing replies and a missing port in between: still the one open of the one device.
+    QCOMPARE(openDescriptors(), before + 1);
+    QCOMPARE(descriptorsOn(sim.device(1)), 1);
+    QCOMPARE(sim.opens(1), 1);
+    link->ClosePort();
     QCOMPARE(openDescriptors(), before);
+    QTRY_COMPARE(sim.portEvents(1).mid(1), (QStringList{"open", "close"}));
+}
+
+void TestLinkSim::otherHoldersOfADeviceAreFound()
+{
+    // The simulator holds its own descriptor on each pty: it is found among the holders, and
+    // this process never is, whatever it has open.
+    SimProcess sim({"--line", "com=1,psl=rtu,converter=rs485", "--frozen"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    struct stat st
+    {
+    };
+    QVERIFY(::stat(QFile::encodeName(sim.device(1)).constData(), &st) == 0);
+    std::unique_ptr<TRs485Comm> link(makeLink(sim, TPsl::rtu, TConverter::RS485));
+    link->OpenPort(1, 38400);
+    QVERIFY(link->PortReady()); // on a pty the other end's hold is no refusal
+    comm::PosixTtySystem system;
+    QCOMPARE(system.holders(st.st_rdev), QList<qint64>{sim.pid()});
 }
 
 QTEST_GUILESS_MAIN(TestLinkSim)

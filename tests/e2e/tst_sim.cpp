@@ -339,8 +339,13 @@ void TstSim::goneAndBack()
     START(sim);
     const QByteArray request = hex("0503008a0001a464");
     QVERIFY(sim.command("set 1 5 138 1234"));
+    const QString firstDevice = sim.device(1);
+    RawPort held(sim.portLink(1));
+    QVERIFY(held.isOpen());
 
+    // The adapter pulled out: the client's open port hangs up and the name goes away.
     QVERIFY(sim.command("gone 1"));
+    QVERIFY(held.hungUp());
     QVERIFY(!QFileInfo::exists(sim.portLink(1)) && !QFileInfo(sim.portLink(1)).isSymLink());
     RawPort missing(sim.portLink(1));
     QVERIFY(!missing.isOpen());
@@ -351,10 +356,17 @@ void TstSim::goneAndBack()
 
     QVERIFY(sim.command("back 1"));
     QCOMPARE(QFileInfo(sim.portLink(1)).symLinkTarget(), sim.device(1));
-    RawPort port(sim.portLink(1));
-    QVERIFY(port.isOpen());
-    // The controllers outlive the outage.
-    QCOMPARE(port.transact(request).bytes.mid(3, 2).toHex(), QByteArray("04d2"));
+    // The port log tells the whole story, opens and closes of clients included.
+    const QStringList story = {"online " + firstDevice, "open", "offline",
+                               "online " + sim.device(1), "open"};
+    {
+        RawPort port(sim.portLink(1));
+        QVERIFY(port.isOpen());
+        // The controllers outlive the outage.
+        QCOMPARE(port.transact(request).bytes.mid(3, 2).toHex(), QByteArray("04d2"));
+        QTRY_COMPARE(sim.portEvents(1), story);
+    }
+    QTRY_COMPARE(sim.portEvents(1), story + QStringList{"close"});
 }
 
 void TstSim::badOptionsExitWithCode2_data()

@@ -7,7 +7,9 @@
 #include "core/QuillmereError.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/main/ScanIndicator.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 
@@ -309,6 +311,11 @@ void TestHome::startUpCreatesTheWindows()
          std::initializer_list<QWidget*>{h.windows.FmBarPage, h.windows.FmCommSetting})
         QCOMPARE(dialog->parent(), h.home);
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Quillmere 8.21"));
+    // The status line sits below the page buttons and opens the line statistics.
+    QWidget* status = h.home->statusLine();
+    QVERIFY(status->y() >= h.widget("ImgButton1")->geometry().bottom());
+    QTest::mouseClick(status, Qt::LeftButton);
+    QVERIFY(h.windows.FmLineStatistics->isVisible());
 }
 
 void TestHome::missingFirstPictureEndsStartUp()

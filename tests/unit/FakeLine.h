@@ -7,7 +7,9 @@
 #include <functional>
 
 // A scripted line: every write is recorded and answered by `answer`, whose bytes then wait in
-// the input like a driver buffer. Reads never block; they report the timeout they were given.
+// the input like a driver buffer. Reads never block; they report the timeout they were given
+// (the real facility's waiting is tested on real ports). Like the real one, the port stays
+// open from transaction to transaction until close().
 class FakeLine final : public comm::SerialIo
 {
 public:
@@ -16,8 +18,9 @@ public:
         QList<QByteArray> writes;
         QList<int> readTimeouts;
         QList<int> writeTimeouts;
-        int opens = 0;
-        int closes = 0;
+        int opens = 0;  // transactions started
+        int closes = 0; // the port closed for real
+        QList<QList<int>> keptPorts;
         int inputPurges = 0;
         int openPort = 0;
         comm::SerialSettings settings;
@@ -36,8 +39,9 @@ public:
         ++m_log->opens;
         m_log->openPort = portNumber;
         m_log->settings = settings;
-        m_log->openNow = portExists;
-        return portExists && configurable;
+        m_log->openNow = portExists && configurable;
+        m_input.clear(); // a transaction starts with empty buffers
+        return m_log->openNow;
     }
     bool isOpen() const override { return m_log->openNow; }
     int write(QByteArrayView bytes, int timeoutMs) override
@@ -62,6 +66,12 @@ public:
     {
         ++m_log->inputPurges;
         m_input.clear();
+    }
+    void keepOnly(const QList<int>& portNumbers) override { m_log->keptPorts << portNumbers; }
+    QString lastError() const override
+    {
+        return portExists ? QStringLiteral("/dev/fake: line settings refused")
+                          : QStringLiteral("/dev/fake: No such file or directory");
     }
     void close() override
     {

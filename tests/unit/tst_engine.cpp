@@ -3,11 +3,17 @@
 #include "FakeLine.h"
 #include "engine/TCommController.h"
 #include "link/Crc.h"
+#include "link/NativeSerialIo.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
-#include <atomic>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <ctime>
 
 namespace {
 
@@ -85,6 +91,13 @@ QByteArray hex(const char* text)
     return QByteArray::fromHex(text);
 }
 
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
 } // namespace
 
 class TestEngine : public QObject
@@ -110,6 +123,9 @@ private Q_SLOTS:
     void decimalScan();
     void scanProgressAndRescanFlag();
     void rescanPressedBeforeStartScansTwice();
+    void statisticsCountEveryAttempt();
+    void movedLineLetsGoOfItsPortAndStopClosesAll();
+    void deadLinesPaceThemselves();
 };
 
 void TestEngine::readsTheFourValuesOfASlot()
@@ -422,6 +438,110 @@ void TestEngine::rescanPressedBeforeStartScansTwice()
     rig.engine.Stop();
     QCOMPARE(familyReads.load(), 2);
     QVERIFY(!rig.engine.model().RescanRequested);
+}
+
+void TestEngine::statisticsCountEveryAttempt()
+{
+    Rig rig;
+    rig.controller(1, 253, 300);
+    rig.controller(2, 100, 100);
+    rig.bank.silent << 2;
+    const QDateTime before = QDateTime::currentDateTime();
+    rig.engine.PollSlot(1, 1); // four good reads
+    rig.engine.PollSlot(1, 2); // six silent PV attempts
+    rig.engine.RequestWrite(1, 1, 0, QStringLiteral("5"));
+    rig.engine.PollSlot(1, 1); // the write, then four good reads
+    EngineStatistics stats = rig.engine.statisticsCopy();
+    const LineStatistics& line = stats.line(1);
+    QCOMPARE(line.transactions, quint64(4 + 6 + 1 + 4));
+    QCOMPARE(line.goodReplies, quint64(8));
+    QCOMPARE(line.timeouts, quint64(6));
+    QCOMPARE(line.malformed + line.portErrors, quint64(0));
+    QCOMPARE(line.writes, quint64(1));
+    QVERIFY(line.portError.isEmpty());
+    QCOMPARE(line.slot(1).failures, quint64(0));
+    QVERIFY(line.slot(1).lastGoodReply >= before.addSecs(-1));
+    QCOMPARE(line.slot(2).failures, quint64(6));
+    QVERIFY(!line.slot(2).lastGoodReply.isValid());
+    // Filled in from the model: slot 1 shows a value, slot 2 has none (yet).
+    QVERIFY(line.slot(1).answering && !line.slot(2).answering);
+    QCOMPARE(line.answeringSlots(), 1);
+    QCOMPARE(line.slot(2).stationId, 2);
+    QCOMPARE(line.comPort, 1);
+    QCOMPARE(stats.line(2).transactions, quint64(0));
+
+    // A whole cycle times each line's pass; a line whose port is gone says why.
+    rig.engine.PollCycle();
+    stats = rig.engine.statisticsCopy();
+    for (int m = 1; m <= 3; ++m)
+        QCOMPARE(stats.line(m).cycles, quint64(1));
+    QVERIFY(stats.line(1).lastCycleMs > 0);
+    QCOMPARE(stats.line(1).averageCycleMs, stats.line(1).lastCycleMs);
+
+    rig.engine.ResetStatistics();
+    stats = rig.engine.statisticsCopy();
+    QCOMPARE(stats.line(1).transactions + stats.line(1).cycles, quint64(0));
+    QVERIFY(!stats.line(1).slot(1).lastGoodReply.isValid());
+    QVERIFY(stats.line(1).slot(1).answering); // what the tile shows does not reset
+    QVERIFY(stats.since >= before);
+}
+
+void TestEngine::movedLineLetsGoOfItsPortAndStopClosesAll()
+{
+    Rig rig;
+    rig.controller(1, 1, 1);
+    rig.engine.PollSlot(1, 1);
+    QCOMPARE(rig.log.keptPorts, (QList<QList<int>>{{1, 2, 3}}));
+    rig.engine.PollSlot(1, 1);
+    QCOMPARE(rig.log.keptPorts.size(), 1); // only when a line's port changes
+    {
+        QMutexLocker lock(&rig.engine.model().mutex);
+        rig.engine.model().line(2).ComPort = 5;
+    }
+    rig.engine.PollSlot(1, 1);
+    QCOMPARE(rig.log.keptPorts.last(), (QList<int>{1, 5, 3}));
+    QCOMPARE(rig.log.closes, 0);
+    rig.engine.Stop();
+    QCOMPARE(rig.log.closes, 1);
+}
+
+void TestEngine::deadLinesPaceThemselves()
+{
+    // Three lines on ports whose devices are missing, every slot lost and "Scan all
+    // controllers": each slot step still costs its two read timeouts (7 bytes x 12 ms), the
+    // engine's thread hardly works and the screen gets at most a lamp and an indicator update
+    // per step. The real serial facility, not the scripted line.
+    QTemporaryDir home;
+    QDir(home.path()).mkdir(QStringLiteral("ports"));
+    for (int m = 1; m <= 3; ++m)
+        QFile::link(home.path() + "/unplugged",
+                    home.path() + QStringLiteral("/ports/COM6%1").arg(m));
+    TCommController engine(
+        std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(home.path())));
+    int updates = 0;
+    QObject::connect(
+        &engine, &TCommController::updateRequested, &engine, [&updates] { ++updates; },
+        Qt::DirectConnection);
+    engine.model().ScanAll = true;
+    for (int m = 1; m <= 3; ++m) {
+        engine.model().line(m) = {60 + m, 38400, TConverter::RS485, TPsl::rtu};
+        for (int s = 1; s <= 10; ++s)
+            engine.model().station(m, s).LinkLost = true;
+    }
+    constexpr int Steps = 6;
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu0 = threadCpuMs();
+    for (int i = 0; i < Steps; ++i)
+        engine.PollSlot(i % 3 + 1, i / 3 + 1);
+    const double cpuMs = threadCpuMs() - cpu0;
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(elapsed >= Steps * 2 * 84 - 20, qPrintable(QString::number(elapsed)));
+    QVERIFY2(cpuMs < 0.05 * double(elapsed), qPrintable(QString::number(cpuMs)));
+    QVERIFY(updates <= 2 * Steps);
+    const LineStatistics line = engine.statisticsCopy().line(1);
+    QCOMPARE(line.portErrors, quint64(2 * 2));
+    QVERIFY2(line.portError.startsWith(QStringLiteral("COM61 ")), qPrintable(line.portError));
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -187,10 +187,15 @@ void PtyPort::serviceEvents()
             const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
             if (ev->mask & IN_Q_OVERFLOW) // count lost: better to answer than to fall silent
                 m_clients = std::max(m_clients, 1);
-            if (ev->mask & IN_OPEN)
+            if (ev->mask & IN_OPEN) {
                 ++m_clients;
+                if (onClientEvent)
+                    onClientEvent(true);
+            }
             if (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
                 m_clients = std::max(0, m_clients - 1);
+                if (onClientEvent)
+                    onClientEvent(false);
                 if (m_clients == 0) {
                     // What a real port does at its last close: unread input is gone, and an
                     // exclusive lock left by a client that died does not outlive it.

@@ -3,13 +3,16 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 namespace sim {
 
 // One pseudo-terminal standing in for a serial line, published as a symbolic link that
-// names its device. The program under test opens and closes the device for every
-// transaction, so this side keeps its own descriptor on the device (else the master reads
-// EIO whenever the program has it closed) and watches the device's open/close events to
-// know whether anyone is listening.
+// names its device. Clients come and go (the program between runs, mbpoll for each poll), so
+// this side keeps its own descriptor on the device (else the master reads EIO whenever no
+// client has it open) and watches the device's open/close events to know whether anyone is
+// listening and to log them. Closing the pty is an adapter pulled out: a client's descriptor
+// hangs up and the device node goes away.
 class PtyPort
 {
 public:
@@ -37,6 +40,8 @@ public:
     // cannot overflow the kernel's queue and lose count. -1 when not watched.
     int eventFd() const { return m_inotify; }
     void serviceEvents();
+    // Called from serviceEvents() for each open (true) and close (false) by a client.
+    std::function<void(bool opened)> onClientEvent;
 
     // Sends bytes towards the client. Bytes sent while nobody has the device open are lost,
     // as on a real port, instead of waiting in the pty for the next transaction.

@@ -33,6 +33,8 @@ Options:
   --no-wire-timing      answer after the turnaround only, without the time the bytes
                         would take on the wire at the line speed (11 bits per character)
   --frame-log FILE      one line per received frame: "<ms> COM<n> <hex>", ignored ones too
+  --port-log FILE       one line per open and close of a port by a client, and per port
+                        gone or back: "<ms> COM<n> open|close|online <device>|offline"
   -h, --help            this text
 
 A line named by a station but not by --line gets the default line settings. Without any
@@ -51,8 +53,9 @@ Control commands on stdin, each answered by one line "ok", "value <v>" or "error
   fault <com> <id> <kind> [count]   kind: silent | badcrc | short | long | late <ms> |
                                     swapcrc (rtu) | none; count = replies affected
                                     (default: until "none")
-  gone <com>                        the line disappears (link removed, pty closed)
-  back <com>                        the line comes back on a new pty
+  gone <com>                        the line's adapter is pulled out: pty closed (a client's
+                                    open port hangs up), link removed
+  back <com>                        plugged in again: a new pty, the link published again
   set <com> <id> <code> <value>     write a register
   get <com> <id> <code>             read a register: "value <v>" (signed)
   quit                              clean exit

@@ -1,5 +1,7 @@
 #include "SimLine.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
@@ -39,9 +41,12 @@ Clock::duration fromMs(double ms)
 
 } // namespace
 
-SimLine::SimLine(const LineConfig& config, Timing timing, FrameLog& log)
-    : m_config(config), m_timing(timing), m_log(log)
+SimLine::SimLine(const LineConfig& config, Timing timing, FrameLog& log, FrameLog& portLog)
+    : m_config(config), m_timing(timing), m_log(log), m_portLog(portLog)
 {
+    m_port.onClientEvent = [this](bool opened) {
+        m_portLog.note(Clock::now(), m_config.com, opened ? "open" : "close");
+    };
 }
 
 SimLine::~SimLine()
@@ -61,6 +66,7 @@ bool SimLine::goOnline(const QString& linkPath, QString* error)
         return true;
     if (!m_port.open(linkPath, error))
         return false;
+    m_portLog.note(Clock::now(), m_config.com, "online " + QFile::encodeName(m_port.device()));
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_wakeFd < 0) {
         if (error)
@@ -81,6 +87,10 @@ void SimLine::goOffline()
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
     m_wakeFd = -1;
+    if (m_port.isOpen()) {
+        m_port.serviceEvents(); // what clients did up to now is logged before the line goes
+        m_portLog.note(Clock::now(), m_config.com, "offline");
+    }
     m_port.close();
 }
 

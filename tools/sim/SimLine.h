@@ -24,7 +24,7 @@ public:
         double turnaroundMs = 1.0;
     };
 
-    SimLine(const LineConfig& config, Timing timing, FrameLog& log);
+    SimLine(const LineConfig& config, Timing timing, FrameLog& log, FrameLog& portLog);
     ~SimLine();
     SimLine(const SimLine&) = delete;
     SimLine& operator=(const SimLine&) = delete;
@@ -62,6 +62,7 @@ private:
     LineConfig m_config;
     Timing m_timing;
     FrameLog& m_log;
+    FrameLog& m_portLog;
     PtyPort m_port;
     std::mutex m_mutex; // guards the controllers
     std::vector<std::unique_ptr<ControllerModel>> m_controllers;

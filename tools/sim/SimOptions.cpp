@@ -234,6 +234,8 @@ void Parser::parse(const QStringList& args, const QString& where)
             opts.home = value();
         } else if (name == QLatin1String("frame-log")) {
             opts.frameLog = value();
+        } else if (name == QLatin1String("port-log")) {
+            opts.portLog = value();
         } else if (name == QLatin1String("config")) {
             const QString path = value();
             if (inConfig)

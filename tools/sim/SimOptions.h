@@ -47,6 +47,7 @@ struct SimOptions
 {
     QString home;
     QString frameLog;
+    QString portLog;
     bool wireTiming = true;
     double turnaroundMs = 1.0;
     bool frozen = false;

@@ -50,7 +50,7 @@ int signed16(quint16 v)
 } // namespace
 
 Simulator::Simulator(SimOptions options)
-    : m_options(std::move(options)), m_start(Clock::now()), m_log(m_start)
+    : m_options(std::move(options)), m_start(Clock::now()), m_log(m_start), m_portLog(m_start)
 {
     if (m_options.home.isEmpty())
         m_options.home = qEnvironmentVariable("QUILLMERE_HOME");
@@ -60,7 +60,7 @@ Simulator::Simulator(SimOptions options)
 
     const SimLine::Timing timing{m_options.wireTiming, m_options.turnaroundMs};
     for (const LineConfig& lc : m_options.lines) {
-        auto line = std::make_unique<SimLine>(lc, timing, m_log);
+        auto line = std::make_unique<SimLine>(lc, timing, m_log, m_portLog);
         for (const StationConfig& st : m_options.stations) {
             if (st.com != lc.com)
                 continue;
@@ -96,7 +96,7 @@ SimLine* Simulator::line(int com) const
 
 bool Simulator::start(QString* error)
 {
-    if (!m_log.open(m_options.frameLog, error))
+    if (!m_log.open(m_options.frameLog, error) || !m_portLog.open(m_options.portLog, error))
         return false;
     for (const auto& l : m_lines) {
         QString why;

@@ -37,6 +37,7 @@ private:
     SimOptions m_options;
     Clock::time_point m_start;
     FrameLog m_log;
+    FrameLog m_portLog;
     std::vector<std::unique_ptr<SimLine>> m_lines;
 };
 

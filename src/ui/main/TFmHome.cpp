@@ -6,11 +6,13 @@
 #include "ui/Fonts.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmshowpawd.h"
 #include "ui/dialogs/TForm1.h"
 #include "ui/main/HotKeyFilter.h"
 #include "ui/main/PageButton.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/pages/TMonitorPage.h"
 #include "ui/pages/TRecipePage.h"
@@ -70,7 +72,7 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
                                               : pictureFolder)
 {
     setObjectName(QStringLiteral("FmHome"));
-    setFixedSize(800, 548);
+    setFixedSize(800, 570);
     setWindowTitle(QCoreApplication::applicationName());
 
     LastAutoPrint = 0;
@@ -149,6 +151,12 @@ void TFmHome::buildTitleAndPageButtons()
     record->setGeometry(634, 498, 137, 41);
     record->setCursor(Qt::PointingHandCursor);
     record->setEnabled(false); // the record dialog arrives with data recording
+
+    // Below the documented layout, so that nothing above it moves.
+    m_statusLine = new StatusLine(this);
+    m_statusLine->setGeometry(0, 548, 800, 22);
+    connect(m_statusLine, &StatusLine::clicked, this,
+            [this] { bringUp(m_windows.FmLineStatistics); });
 }
 
 TController* TFmHome::tile(int monitor, int slot) const
@@ -288,6 +296,7 @@ void TFmHome::TmrHomeTimer()
         }
         t->showValues(pv, sv, out);
     }
+    m_statusLine->setStatistics(m_engine->statisticsCopy());
     // The alarm history's print check and the bar charts join this tick with their pages.
 }
 

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class SettingsStore;
+class StatusLine;
 class TController;
 class TMonitorPage;
 class TRecipePage;
@@ -73,6 +74,8 @@ public:
     void applyEngineUpdate(const EngineUpdate& update);
     void dpDialogClosed();
     void hotKey(int id);
+    // The status line along the bottom: the lines' health, then what later features add.
+    StatusLine* statusLine() const { return m_statusLine; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,4 +109,5 @@ private:
     TRecipePage* m_recipePage = nullptr;
     std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
+    StatusLine* m_statusLine = nullptr; // below the page buttons
 };

@@ -3,6 +3,7 @@
 class TFmHome;
 class TFmCommSetting;
 class TFmBarPage;
+class TFmLineStatistics;
 class Tfmpaset;
 class Tfmpassread;
 class TFmshowpawd;
@@ -23,4 +24,6 @@ struct Windows
     TFmshowpawd* Fmshowpawd = nullptr;
     TForm1* Form1 = nullptr;
     TFmTitle* FmTitle = nullptr;
+    // Not in the original program: the counts of the serial lines, opened from the status line.
+    TFmLineStatistics* FmLineStatistics = nullptr;
 };

@@ -1,0 +1,179 @@
+#include "link/PosixTtySystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace comm {
+
+namespace {
+
+int result(int r)
+{
+    return r < 0 ? -errno : r;
+}
+
+bool isNumber(const char* name)
+{
+    if (!*name)
+        return false;
+    for (; *name; ++name)
+        if (*name < '0' || *name > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+int PosixTtySystem::open(const QByteArray& path)
+{
+    return result(::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+}
+
+void PosixTtySystem::close(int fd)
+{
+    ::close(fd);
+}
+
+int PosixTtySystem::ioctl(int fd, unsigned long request, void* arg)
+{
+    return result(::ioctl(fd, request, arg));
+}
+
+int PosixTtySystem::tcgetattr(int fd, termios* tio)
+{
+    return result(::tcgetattr(fd, tio));
+}
+
+int PosixTtySystem::tcsetattr(int fd, const termios& tio)
+{
+    return result(::tcsetattr(fd, TCSANOW, &tio));
+}
+
+int PosixTtySystem::tcflush(int fd, int queues)
+{
+    return result(::tcflush(fd, queues));
+}
+
+int PosixTtySystem::flock(int fd)
+{
+    return result(::flock(fd, LOCK_EX | LOCK_NB));
+}
+
+int PosixTtySystem::fstat(int fd, struct stat* st)
+{
+    return result(::fstat(fd, st));
+}
+
+ssize_t PosixTtySystem::read(int fd, char* buffer, size_t count)
+{
+    const ssize_t n = ::read(fd, buffer, count);
+    return n < 0 ? -errno : n;
+}
+
+ssize_t PosixTtySystem::write(int fd, const char* bytes, size_t count)
+{
+    const ssize_t n = ::write(fd, bytes, count);
+    return n < 0 ? -errno : n;
+}
+
+int PosixTtySystem::poll(int fd, short events, qint64 timeoutNs)
+{
+    pollfd pfd{fd, events, 0};
+    const timespec ts{time_t(timeoutNs / 1'000'000'000), long(timeoutNs % 1'000'000'000)};
+    const int n = ::ppoll(&pfd, 1, &ts, nullptr);
+    if (n < 0)
+        return -errno;
+    return n == 0 ? 0 : pfd.revents;
+}
+
+QList<qint64> PosixTtySystem::holders(dev_t rdev)
+{
+    QList<qint64> pids;
+    const pid_t self = ::getpid();
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return pids;
+    while (const dirent* process = ::readdir(proc)) {
+        if (!isNumber(process->d_name) || std::atol(process->d_name) == self)
+            continue;
+        char fdDir[sizeof process->d_name + 16];
+        std::snprintf(fdDir, sizeof fdDir, "/proc/%s/fd", process->d_name);
+        // Another user's process: not ours to look into, unless we run as root.
+        DIR* fds = ::opendir(fdDir);
+        if (!fds)
+            continue;
+        const int dirFd = ::dirfd(fds);
+        while (const dirent* entry = ::readdir(fds)) {
+            struct stat st
+            {
+            };
+            // stat follows the descriptor's link to the device without opening it.
+            if (isNumber(entry->d_name) && ::fstatat(dirFd, entry->d_name, &st, 0) == 0 &&
+                S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
+                pids << qint64(std::atol(process->d_name));
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return pids;
+}
+
+bool PosixTtySystem::lockFileHeld(const QString& devicePath)
+{
+    return lockedByAnotherProgram(devicePath);
+}
+
+bool lockedByAnotherProgram(const QString& devicePath)
+{
+    // Lock files name the device below /dev with '/' turned into '_': LCK..ttyS0, LCK..pts_3.
+    QString name = devicePath;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    // /var/lock is normally a link to /run/lock: each real folder is looked at once.
+    static const QStringList folders = [] {
+        QStringList real;
+        for (const char* dir : {"/run/lock", "/var/lock"}) {
+            const QString path = QFileInfo(QLatin1String(dir)).canonicalFilePath();
+            if (!path.isEmpty() && !real.contains(path))
+                real << path;
+        }
+        return real;
+    }();
+    for (const QString& dir : folders) {
+        QFile lock(dir + QLatin1String("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = lock.read(64);
+        bool ok = false;
+        // Text form (HDB UUCP); very old programs write the PID as a binary int.
+        int pid = text.trimmed().split('\n').value(0).trimmed().toInt(&ok);
+        if (!ok && text.size() == int(sizeof pid)) {
+            std::memcpy(&pid, text.constData(), sizeof pid);
+            ok = true;
+        }
+        if (!ok || pid <= 0)
+            continue;
+        // A lock whose owner has gone is stale and does not count.
+        if (kill(pid, 0) == 0 || errno == EPERM)
+            return true;
+    }
+    return false;
+}
+
+} // namespace comm
