@@ -331,6 +331,8 @@ void TFmHome::showEvent(QShowEvent* event)
         FormShow();
     } catch (const QuillmereError& error) {
         m_restoreError = error.message();
+    } catch (const std::exception& error) {
+        m_restoreError = QString::fromLocal8Bit(error.what());
     }
 }
 
