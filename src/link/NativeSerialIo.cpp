@@ -85,6 +85,7 @@ bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
     const QString home = m_home.isEmpty() ? core::homeFolder() : m_home;
     if (SerialDevice* known = stillLinked(portNumber, home)) {
         if (known->startTransaction(settings)) {
+            known->ports.insert(portNumber);
             m_current = known;
             return true;
         }
@@ -182,6 +183,9 @@ void NativeSerialIo::keepOnly(const QList<int>& portNumbers)
         for (const int n : QSet<int>(d->ports))
             if (!portNumbers.contains(n))
                 d->ports.remove(n);
+        std::erase_if(m_resolved, [&](const Resolved& r) {
+            return r.device == d && !portNumbers.contains(r.portNumber);
+        });
         if (d->ports.isEmpty())
             drop(d);
     }

@@ -361,8 +361,11 @@ void TestLink::missingPortSpendsEveryAttempt()
     QVERIFY2(comm.lastTally().portError.startsWith(
                  QStringLiteral("COM7 %1/ports/COM7: ").arg(home.path())),
              qPrintable(comm.lastTally().portError));
+    // A write goes nowhere, and takes the time its answer would.
+    clock.start();
     comm.Send(WriteCommand, 0, 1, 5);
     QCOMPARE(comm.lastWriteCount(), 0);
+    QVERIFY2(clock.elapsed() >= 180 - 5, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestLink::unconfigurablePortIsNotReady()
