@@ -1,6 +1,6 @@
 // What one link transaction costs on top of the wire: reads of PV against the simulator's
 // wire timing at 38400 and 9600 bit/s, mbpoll (libmodbus) polling the same controller as a
-// peer, and the deadline of a read that gets no answer.
+// peer, and the deadline of a read that gets no answer or has no port to go to.
 //
 // Usage: bench_link [--count N] [--turnaround-ms MS] [--silent N]
 
@@ -11,6 +11,7 @@
 #include "link/TRs485Comm.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
@@ -140,10 +141,12 @@ PeerFigures measureMbpoll(const SimProcess& sim, int baud, int count)
     return f;
 }
 
-// The phases of one Receive, timed on the serial facility itself, and next to them what the
-// port's open and close are made of: the lock file QSerialPort takes for every open, and the
-// bare device calls. Each reference sample is followed by a pause as long as the exchange,
-// so that it meets the same cold caches and idle CPU as a transaction does.
+// The phases of one Receive, timed on the serial facility itself (its port kept open, as the
+// link keeps it), and next to them what an open and close around every transaction would
+// add: the lock file QSerialPort takes for every open, and the bare device calls (on a pty;
+// a USB adapter's last close sleeps 100 ms or more on top). Each reference sample is
+// followed by a pause as long as the exchange, so that it meets the same cold caches and
+// idle CPU as a transaction does.
 struct Phase
 {
     QString name;
@@ -156,9 +159,11 @@ std::vector<Phase> measurePhases(const SimProcess& sim, int baud, int count, dou
     const comm::FrameCodec& codec = comm::FrameCodec::forProtocol(TPsl::rtu);
     const QByteArray request = codec.readRequest(Station, CodePv);
     const comm::SerialSettings settings{baud, 8, 1, 1};
-    std::vector<Phase> p = {{"open + configure", {}},        {"write request", {}},
-                            {"wait for reply", {}},          {"purge + close", {}},
-                            {"  of open + close: lock", {}}, {"  bare device calls", {}}};
+    std::vector<Phase> p = {{"start (flush queues)", {}},
+                            {"write request", {}},
+                            {"wait for reply", {}},
+                            {"per-tx open+close: lock", {}},
+                            {"  bare device calls", {}}};
     const auto pause = [wire] { QThread::usleep(qulonglong(wire * 1000)); };
     const QByteArray device = QFile::encodeName(sim.device(1));
     const QString lockPath = QStringLiteral("/var/lock/LCK..bench_link_%1").arg(getpid());
@@ -170,20 +175,20 @@ std::vector<Phase> measurePhases(const SimProcess& sim, int baud, int count, dou
         const double t2 = bench::monotonicMs();
         io.read(codec.replyLength(), codec.replyLength() * ReadByteTimeoutMs);
         const double t3 = bench::monotonicMs();
-        io.close();
-        const double t4 = bench::monotonicMs();
         p[0].samples.push_back(t1 - t0);
         p[1].samples.push_back(t2 - t1);
         p[2].samples.push_back(t3 - t2);
-        p[3].samples.push_back(t4 - t3);
-
+    }
+    // The references open the device themselves: not while the facility has it.
+    io.close();
+    for (int i = 0; i < count; ++i) {
         pause();
         const double l0 = bench::monotonicMs();
         {
             QLockFile lock(lockPath); // what QSerialPort::open creates and close removes
             lock.tryLock(0);
         }
-        p[4].samples.push_back(bench::monotonicMs() - l0);
+        p[3].samples.push_back(bench::monotonicMs() - l0);
 
         pause();
         const double d0 = bench::monotonicMs();
@@ -201,7 +206,7 @@ std::vector<Phase> measurePhases(const SimProcess& sim, int baud, int count, dou
             ::ioctl(fd, TIOCNXCL);
             ::close(fd);
         }
-        p[5].samples.push_back(bench::monotonicMs() - d0);
+        p[4].samples.push_back(bench::monotonicMs() - d0);
     }
     return p;
 }
@@ -218,8 +223,9 @@ void printPhases(const std::vector<Phase>& phases, double wire)
               << '\n';
     }
     out() << "(wire time of the exchange: " << bench::number(wire, 3)
-          << " ms; lock: QLockFile in /var/lock as QSerialPort\n"
-             " takes it; bare: open, TIOCEXCL, termios, flush, close on the device without Qt)\n\n";
+          << " ms; the link no longer opens and closes per\n"
+             " transaction; for comparison, lock: QLockFile in /var/lock as QSerialPort takes it;\n"
+             " bare: open, TIOCEXCL, termios, flush, close on the device without Qt)\n\n";
 }
 
 QStringList simArgs(double turnaroundMs)
@@ -263,6 +269,7 @@ int main(int argc, char** argv)
         const double wire = bench::wireMs(RequestChars + ReplyChars, baud, turnaroundMs);
         auto link = makeLink(sim, baud);
         const LinkFigures ours = measureReceive(*link, count);
+        link.reset(); // the port is ours while the link lives: mbpoll needs it now
         const double ratio = ours.txMs.median / wire;
         if (baud == 38400)
             ratio38400 = ratio;
@@ -311,6 +318,20 @@ int main(int argc, char** argv)
         silent.push_back(bench::monotonicMs() - t0);
     }
     const bench::Summary s = bench::summarize(silent);
+    link.reset();
+
+    // A port whose adapter has gone: the attempt costs the same deadline, no more, no less.
+    QDir(sim.home()).mkpath(QStringLiteral("ports"));
+    QFile::link(sim.home() + QStringLiteral("/unplugged"), sim.portLink(7));
+    auto dead = makeLink(sim, 38400);
+    dead->ComPort = 7;
+    std::vector<double> missing;
+    for (int i = 0; i < silentCount; ++i) {
+        const double t0 = bench::monotonicMs();
+        dead->Receive(Station, CodePv);
+        missing.push_back(bench::monotonicMs() - t0);
+    }
+    const bench::Summary d = bench::summarize(missing);
     out() << bench::tableRow({"silent attempt", "N x 12", "median", "mean", "max", "ratio",
                               "excess", "answered"},
                              widths)
@@ -320,6 +341,13 @@ int main(int argc, char** argv)
                               bench::number(s.mean), bench::number(s.max),
                               bench::number(s.median / deadlineMs, 3),
                               bench::number(s.median - deadlineMs), QString::number(answered)},
+                             widths)
+          << '\n'
+          << bench::tableRow({QStringLiteral("no port, %1 tries").arg(silentCount),
+                              bench::number(deadlineMs), bench::number(d.median),
+                              bench::number(d.mean), bench::number(d.max),
+                              bench::number(d.median / deadlineMs, 3),
+                              bench::number(d.median - deadlineMs), QStringLiteral("0")},
                              widths)
           << "\n\n";
 

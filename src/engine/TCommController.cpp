@@ -153,17 +153,17 @@ void TCommController::post(EngineUpdate::Kind kind, int monitor, int slot, int v
 void TCommController::applyLine(int monitor)
 {
     LineSettings line;
-    QList<int> ports;
+    std::array<int, MonitorCount> ports{};
     {
         QMutexLocker lock(&m_model.mutex);
         line = m_model.line(monitor);
         for (int m = 1; m <= MonitorCount; ++m)
-            ports << m_model.line(m).ComPort;
+            ports[size_t(m - 1)] = m_model.line(m).ComPort;
     }
     // A line moved to another port lets go of its old one (which closes unless another line
     // still uses it); outside the lock, since a close can sleep on a real adapter.
     if (ports != m_linePorts) {
-        m_link->keepOnlyPorts(ports);
+        m_link->keepOnlyPorts(QList<int>(ports.begin(), ports.end()));
         m_linePorts = ports;
     }
     m_link->ComPort = line.ComPort;
@@ -191,6 +191,11 @@ std::optional<int> TCommController::readValue(int monitor, int slot, int station
 void TCommController::PollCycle()
 {
     for (int m = 1; m <= MonitorCount; ++m) {
+        quint64 before = 0;
+        {
+            QMutexLocker lock(&m_model.mutex);
+            before = m_model.statistics.line(m).transactions;
+        }
         QElapsedTimer pass;
         pass.start();
         for (int s = 1; s <= SlotCount; ++s) {
@@ -200,7 +205,11 @@ void TCommController::PollCycle()
         }
         const double ms = double(pass.nsecsElapsed()) / 1e6;
         QMutexLocker lock(&m_model.mutex);
-        m_model.statistics.line(m).countCycle(ms);
+        // A pass that skipped every slot (all lost, "Only scan controllers") took no time on
+        // the line and would only drag the average towards nothing.
+        LineStatistics& line = m_model.statistics.line(m);
+        if (line.transactions != before)
+            line.countCycle(ms);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "link/TRs485Comm.h"
 
 #include <QThread>
+#include <array>
 #include <memory>
 
 // The polling engine: a worker thread that owns the station model and the one serial link.
@@ -61,5 +62,5 @@ private:
     StationModel m_model;
     std::unique_ptr<TRs485Comm> m_link;
     bool m_started = false;
-    QList<int> m_linePorts; // the ports the lines named at the last step
+    std::array<int, MonitorCount> m_linePorts{}; // the ports the lines named at the last step
 };

@@ -4,6 +4,7 @@
 #include "link/MonotonicClock.h"
 #include "link/PosixTtySystem.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -44,6 +45,7 @@ void NativeSerialIo::drop(SerialDevice* device)
 {
     if (m_current == device)
         m_current = nullptr;
+    std::erase_if(m_resolved, [device](const Resolved& r) { return r.device == device; });
     const auto it = std::find_if(m_devices.begin(), m_devices.end(),
                                  [device](const auto& d) { return d.get() == device; });
     if (it != m_devices.end())
@@ -58,11 +60,43 @@ void NativeSerialIo::dropIfGone()
     }
 }
 
+SerialDevice* NativeSerialIo::stillLinked(int portNumber, const QString& home)
+{
+    for (const Resolved& r : m_resolved) {
+        if (r.portNumber != portNumber || r.home != home)
+            continue;
+        // One stat instead of looking up and resolving the whole chain of links at every
+        // transaction: a link that still exists is the port's name, and one that leads to
+        // another device now falls through to the full resolution.
+        struct stat st
+        {
+        };
+        if (m_system->stat(r.link, &st) == 0 && S_ISCHR(st.st_mode) &&
+            st.st_rdev == r.device->rdev())
+            return r.device;
+    }
+    return nullptr;
+}
+
 bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
 {
     m_current = nullptr;
     m_error.clear();
-    const QString named = portDevice(portNumber, m_home.isEmpty() ? core::homeFolder() : m_home);
+    const QString home = m_home.isEmpty() ? core::homeFolder() : m_home;
+    if (SerialDevice* known = stillLinked(portNumber, home)) {
+        if (known->startTransaction(settings)) {
+            known->ports.insert(portNumber);
+            m_current = known;
+            return true;
+        }
+        m_error = known->error();
+        const bool gone = known->isGone();
+        drop(known);
+        // Gone: perhaps back under its name already, which the full way below finds.
+        if (!gone)
+            return false;
+    }
+    const QString named = portDevice(portNumber, home);
     // The device itself, whatever links lead to it: two names of one adapter share it.
     const QString path = QFileInfo(named).canonicalFilePath();
 
@@ -95,6 +129,10 @@ bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
         device->ports.insert(portNumber);
         if (device->startTransaction(settings)) {
             m_current = device;
+            std::erase_if(m_resolved,
+                          [portNumber](const Resolved& r) { return r.portNumber == portNumber; });
+            if (named.startsWith(home + QLatin1String("/ports/")))
+                m_resolved.push_back(Resolved{portNumber, home, QFile::encodeName(named), device});
             return true;
         }
         m_error = device->error();
@@ -145,6 +183,9 @@ void NativeSerialIo::keepOnly(const QList<int>& portNumbers)
         for (const int n : QSet<int>(d->ports))
             if (!portNumbers.contains(n))
                 d->ports.remove(n);
+        std::erase_if(m_resolved, [&](const Resolved& r) {
+            return r.device == d && !portNumbers.contains(r.portNumber);
+        });
         if (d->ports.isEmpty())
             drop(d);
     }
@@ -153,6 +194,7 @@ void NativeSerialIo::keepOnly(const QList<int>& portNumbers)
 void NativeSerialIo::close()
 {
     m_current = nullptr;
+    m_resolved.clear();
     m_devices.clear();
 }
 

@@ -37,7 +37,18 @@ public:
     int openDevices() const { return int(m_devices.size()); }
 
 private:
+    // A port number's link (<home>/ports/COM<n>) as last resolved, and the device it led to.
+    struct Resolved
+    {
+        int portNumber = 0;
+        QString home;
+        QByteArray link;
+        SerialDevice* device = nullptr;
+    };
+
     SerialDevice* find(const QString& path) const;
+    // The device port n's link led to at its last transaction, when it still leads there.
+    SerialDevice* stillLinked(int portNumber, const QString& home);
     void drop(SerialDevice* device);
     // The current device failed: closed now, opened again at the next transaction.
     void dropIfGone();
@@ -45,6 +56,7 @@ private:
     QString m_home;
     std::unique_ptr<TtySystem> m_system;
     std::vector<std::unique_ptr<SerialDevice>> m_devices;
+    std::vector<Resolved> m_resolved;
     SerialDevice* m_current = nullptr;
     QString m_error;
 };

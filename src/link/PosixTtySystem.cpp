@@ -77,6 +77,11 @@ int PosixTtySystem::fstat(int fd, struct stat* st)
     return result(::fstat(fd, st));
 }
 
+int PosixTtySystem::stat(const QByteArray& path, struct stat* st)
+{
+    return result(::stat(path.constData(), st));
+}
+
 ssize_t PosixTtySystem::read(int fd, char* buffer, size_t count)
 {
     const ssize_t n = ::read(fd, buffer, count);

@@ -17,6 +17,7 @@ public:
     int tcflush(int fd, int queues) override;
     int flock(int fd) override;
     int fstat(int fd, struct stat* st) override;
+    int stat(const QByteArray& path, struct stat* st) override;
     ssize_t read(int fd, char* buffer, size_t count) override;
     ssize_t write(int fd, const char* bytes, size_t count) override;
     int poll(int fd, short events, qint64 timeoutNs) override;

@@ -121,6 +121,7 @@ bool SerialDevice::open()
     if (const int r = m_sys.fstat(m_fd, &st); r != 0)
         return failErrno(r);
     m_isPty = isPtyDevice(st);
+    m_rdev = st.st_rdev;
 
     // Exclusive use, all checks before the port is touched. TIOCEXCL keeps later opens out but
     // not root's, so one held exclusively is refused here too; the flock keeps out programs
@@ -309,7 +310,8 @@ int SerialDevice::write(QByteArrayView bytes, qint64 deadlineNs)
             break;
         }
     }
-    if (!m_gone)
+    // A pty has no transmitter to drain: what was written has left.
+    if (!m_gone && !m_isPty)
         waitUntilSent(deadlineNs);
     if (m_manualRts && !m_gone)
         setRts(false);

@@ -34,6 +34,8 @@ public:
     void close();
 
     const QString& path() const { return m_path; }
+    // The device number, to tell whether a name still leads here.
+    dev_t rdev() const { return m_rdev; }
     bool isOpen() const { return m_fd >= 0; }
     // The device failed in a way that only a new open can mend.
     bool isGone() const { return m_gone; }
@@ -56,6 +58,7 @@ private:
     QString m_path;
     int m_fd = -1;
     bool m_isPty = false;
+    dev_t m_rdev = 0;
     bool m_gone = false;
     QString m_error;
 

@@ -75,18 +75,17 @@ void TRs485Comm::Send(TCommand command, TAddress code, int station, quint16 valu
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray frame = codec.writeRequest(command, station, comm::wireAddress(code), value);
     m_lastWriteCount = m_io->write(frame, int(frame.size()) * WriteMsPerByte);
+    if (m_lastWriteCount == frame.size())
+        ++m_tally.writesSent;
+    else
+        notePortError();
     // The controller's answer is not used, but it has to be over before the line carries the
     // next request: on a half-duplex bus the two would collide. Whatever comes is discarded
     // (and the next transaction empties the input anyway); a controller that does not answer
-    // writes costs one read deadline.
-    if (m_lastWriteCount == frame.size()) {
-        ++m_tally.writesSent;
-        const int echo = Converter == TConverter::RS422_485 ? codec.requestLength() : 0;
-        const int answer = echo + codec.writeReplyLength();
-        m_io->read(answer, answer * ReadByteTimeout);
-    } else {
-        notePortError();
-    }
+    // writes costs one read deadline, and so does a port that is not there.
+    const int echo = Converter == TConverter::RS422_485 ? codec.requestLength() : 0;
+    const int answer = echo + codec.writeReplyLength();
+    m_io->read(answer, answer * ReadByteTimeout);
 }
 
 bool TRs485Comm::Receive(int station, TAddress code)

@@ -29,6 +29,8 @@ public:
     // An exclusive advisory lock that does not wait.
     virtual int flock(int fd) = 0;
     virtual int fstat(int fd, struct stat* st) = 0;
+    // Follows links to what the path names.
+    virtual int stat(const QByteArray& path, struct stat* st) = 0;
     virtual ssize_t read(int fd, char* buffer, size_t count) = 0;
     virtual ssize_t write(int fd, const char* bytes, size_t count) = 0;
     // Waits up to timeoutNs for `events`: the events that came, 0 at the timeout.

@@ -8,8 +8,8 @@
 // socat pty pair, the other end published as <home>/ports/COM1 for the program's link.
 //
 // socat quits when the last descriptor on either pty slave closes (its master reads EIO),
-// and the link closes its port after every transaction; so this object keeps a descriptor
-// of its own on the link's end for as long as it lives.
+// and each test's link closes its port when it goes; so this object keeps a descriptor of
+// its own on the link's end for as long as it lives.
 class PymodbusPeer
 {
 public:

@@ -356,9 +356,9 @@ void TestEngineSim::pulledLineEmptiesItsSlotsAndComesBackWhenPluggedIn()
     rig.engine->Start();
     QTRY_COMPARE_WITH_TIMEOUT(rig.engine->stationCopy(2, 1).PvText, QStringLiteral("101.1"), 10000);
     const QString device = rig.sim.device(2);
+    const quint64 before = rig.line(2).slot(1).failures;
     QVERIFY(unplug(rig.sim, 2));
     QTRY_COMPARE_WITH_TIMEOUT(descriptorsOn(device), 0, 5000); // closed on the hang-up
-    const quint64 before = rig.line(2).slot(1).failures;
     // Lost at the fourth failed pass, six attempts each, as for a silent controller.
     QTRY_VERIFY_WITH_TIMEOUT(rig.engine->stationCopy(2, 1).LinkLost, 20000);
     const StationRecord lost = rig.engine->stationCopy(2, 1);

@@ -3,6 +3,8 @@
 #include "link/TtySystem.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QMap>
 #include <QThread>
@@ -177,13 +179,19 @@ public:
     }
     int fstat(int fd, struct stat* st) override
     {
-        Device* d = device(fd, true);
-        if (!d)
+        if (!device(fd, true))
             return -EBADF;
-        *st = {};
-        st->st_mode = S_IFCHR | 0660;
-        st->st_rdev = makedev(d->pty ? 136 : 188, unsigned(m_fds.value(fd).path.size()));
-        return 0;
+        return deviceStat(m_fds.value(fd).path, st);
+    }
+    int stat(const QByteArray& path, struct stat* st) override
+    {
+        // The stand-in files of the devices; links to them are followed.
+        const QByteArray real =
+            QFile::encodeName(QFileInfo(QFile::decodeName(path)).canonicalFilePath());
+        const auto it = m_devices->find(real);
+        if (it == m_devices->end() || !it->present)
+            return -ENOENT;
+        return deviceStat(real, st);
     }
     ssize_t read(int fd, char* buffer, size_t count) override
     {
@@ -254,7 +262,18 @@ private:
         return &d;
     }
 
+    int deviceStat(const QByteArray& path, struct stat* st)
+    {
+        if (!m_minors.contains(path))
+            m_minors.insert(path, int(m_minors.size()));
+        *st = {};
+        st->st_mode = S_IFCHR | 0660;
+        st->st_rdev = makedev((*m_devices)[path].pty ? 136 : 188, unsigned(m_minors.value(path)));
+        return 0;
+    }
+
     QMap<QByteArray, Device>* m_devices;
+    QMap<QByteArray, int> m_minors;
     QMap<int, Fd> m_fds;
     int m_nextFd = 100;
 };
