@@ -3,13 +3,16 @@
 #include "SimProcess.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
+#include "ui/RadioGroup.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmCommSetting.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 namespace {
@@ -31,7 +34,8 @@ void TestHomeSim::monitorOneShowsTheControllers()
                     "com=1,ids=1-2,family=104,input=0,pv=253,sv=300", "--station",
                     "com=1,id=3,family=104,input=53,dp=2,pv=2531,sv=3000", "--stations",
                     "com=1,ids=4-10,family=104,input=0,pv=253,sv=300", "--stations",
-                    "com=2,ids=11-20", "--stations", "com=3,ids=21-30", "--frozen",
+                    "com=2,ids=11-20", "--stations", "com=3,ids=21-30", "--stations",
+                    "com=3,ids=1-10,family=104,input=0,pv=400,sv=300", "--frozen",
                     "--no-wire-timing"});
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
@@ -77,6 +81,16 @@ void TestHomeSim::monitorOneShowsTheControllers()
     QVERIFY(!linkShown(6));
     QVERIFY(text(6, "TxtSV").isEmpty());
     QCOMPARE(text(7, "TxtPV"), QStringLiteral("25.3"));
+
+    // The communication dialog moves Monitor 1 to COM3 while polling runs: the old port is
+    // let go, and Monitor 1 shares the one descriptor of COM3 with Monitor 3.
+    home->BtnDClick();
+    auto* dialog = w.FmCommSetting;
+    QTest::mouseClick(dialog->findChild<RadioGroup*>("CboComA")->button(2), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(text(2, "TxtPV"), QStringLiteral("40.0"), 20000);
+    QTRY_COMPARE(sim.portEvents(1).last(), QStringLiteral("close"));
+    QCOMPARE(sim.opens(3), 1);
     home->close();
 }
 
