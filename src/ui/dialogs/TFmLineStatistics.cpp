@@ -25,6 +25,8 @@ QTableWidget* makeTable(QWidget* parent, const char* name, int rows, const QStri
     table->setFocusPolicy(Qt::NoFocus);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(22);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < int(headers.size()); ++c) {
             auto* item = new QTableWidgetItem;
@@ -60,7 +62,7 @@ TFmLineStatistics::TFmLineStatistics(TCommController* engine, QWidget* parent)
     setObjectName(QStringLiteral("FmLineStatistics"));
     setWindowTitle(QStringLiteral("Line Statistics"));
     setModal(false);
-    resize(860, 620);
+    resize(1000, 620);
     setFont(fonts::sans(12));
 
     m_since = new QLabel(this);
@@ -75,6 +77,9 @@ TFmLineStatistics::TFmLineStatistics(TCommController* engine, QWidget* parent)
                          QStringLiteral("Port error")});
     m_lines->setVerticalHeaderLabels(
         {QStringLiteral("Monitor1"), QStringLiteral("Monitor2"), QStringLiteral("Monitor3")});
+    // All three lines in view at once, without scrolling.
+    m_lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_lines->setFixedHeight(m_lines->horizontalHeader()->sizeHint().height() +
                             3 * m_lines->verticalHeader()->defaultSectionSize() + 4);
     for (int r = 0; r < 3; ++r)
