@@ -9,11 +9,13 @@
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmTitle.h"
+#include "ui/dialogs/TFmWriting.h"
 #include "ui/dialogs/TFmshowpawd.h"
 #include "ui/dialogs/TForm1.h"
 #include "ui/dialogs/Tfmpaset.h"
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
+#include "ui/pages/TRecipePage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +39,8 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
                      &TFmHome::setProgramTitle);
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
+    w.FmWriting = new TFmWriting(home);
+    home->recipePage()->attachWritingDialog(w.FmWriting);
     w.fmpaset = new Tfmpaset(dialogs, settings, home);
     w.fmpassread = new Tfmpassread(dialogs, settings, home);
     QObject::connect(w.fmpassread, &Tfmpassread::unlockRequested, home,

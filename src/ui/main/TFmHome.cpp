@@ -77,7 +77,7 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
 
     LastAutoPrint = 0;
     m_monitorPage = new TMonitorPage(this);
-    m_recipePage = new TRecipePage(this);
+    m_recipePage = new TRecipePage(dialogs, *m_engine, this);
     m_pages = {m_monitorPage, new QWidget(this), new QWidget(this), m_recipePage,
                new QWidget(this)};
     for (int p = 0; p < PageCount; ++p) {

@@ -43,6 +43,7 @@ public:
     TCommController& engine() { return *m_engine; }
     TController* tile(int monitor, int slot) const;
     QLineEdit* recipeEdit(int monitor, int slot) const; // RecipeEdits
+    TRecipePage* recipePage() const { return m_recipePage; }
     int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
     int LastAutoPrint = 0;

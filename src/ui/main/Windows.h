@@ -3,6 +3,7 @@
 class TFmHome;
 class TFmCommSetting;
 class TFmBarPage;
+class TFmWriting;
 class TFmLineStatistics;
 class Tfmpaset;
 class Tfmpassread;
@@ -19,6 +20,7 @@ struct Windows
     TFmHome* FmHome = nullptr;
     TFmCommSetting* FmCommSetting = nullptr;
     TFmBarPage* FmBarPage = nullptr;
+    TFmWriting* FmWriting = nullptr;
     Tfmpaset* fmpaset = nullptr;
     Tfmpassread* fmpassread = nullptr;
     TFmshowpawd* Fmshowpawd = nullptr;

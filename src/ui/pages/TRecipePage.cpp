@@ -1,42 +1,222 @@
 #include "ui/pages/TRecipePage.h"
 
+#include "core/Home.h"
+#include "engine/TCommController.h"
+#include "recipe/RecipeFile.h"
+#include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/dialogs/TFmWriting.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutexLocker>
+#include <QPushButton>
 
-TRecipePage::TRecipePage(QWidget* parent) : QWidget(parent)
+namespace {
+
+constexpr int WaitMs = 100; // how often a write in waiting looks whether the engine took the last
+constexpr TAddress SvCode = 0;
+const char* const Letters = "ABC";
+
+const QString SaveCaption = QStringLiteral("Save Recive");
+const QString LoadCaption = QStringLiteral("Load Recipe");
+const QString Filter = QStringLiteral("Text Files(*.txt)");
+const QString Extension = QStringLiteral(".txt");
+
+} // namespace
+
+TRecipePage::TRecipePage(DialogService& dialogs, TCommController& engine, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_engine(engine),
+      m_folder(core::homeFolder() + QStringLiteral("/Recipe"))
 {
     setObjectName(QStringLiteral("Panel4"));
-    auto* title = new QLabel(QStringLiteral("Recipe"), this);
-    title->setObjectName(QStringLiteral("LbRecipe"));
-    title->setFont(fonts::sans(24, true));
-    title->setGeometry(16, 8, 200, 34);
+    // A folder that cannot be made shows later, when a file in it cannot be saved.
+    QDir().mkpath(m_folder);
+    buildHeader();
 
-    static const char* const letters = "ABC";
     for (int m = 1; m <= 3; ++m) {
+        const QChar letter = QLatin1Char(Letters[m - 1]);
         auto* group = new QGroupBox(QStringLiteral("Monitor-%1").arg(m), this);
-        group->setObjectName(QStringLiteral("GrpRecipe%1").arg(QLatin1Char(letters[m - 1])));
-        group->setGeometry(8, 52 + (m - 1) * 128, 770, 120);
+        group->setObjectName(QStringLiteral("GrpRecipe%1").arg(letter));
+        group->setGeometry(8, 52 + (m - 1) * 124, 770, 116);
         for (int s = 1; s <= 10; ++s) {
             // The sixth heading of Monitor 2 has always read "SV06".
             const QString heading = m == 2 && s == 6
                                         ? QStringLiteral("SV06")
                                         : QStringLiteral("SV %1").arg(s, 2, 10, QLatin1Char('0'));
             auto* label = new QLabel(heading, group);
-            label->setGeometry(10 + (s - 1) * 75, 22, 70, 18);
+            label->setObjectName(QStringLiteral("LbRecipe%1%2").arg(letter).arg(s));
+            label->setGeometry(10 + (s - 1) * 75, 20, 70, 18);
             label->setAlignment(Qt::AlignCenter);
             auto* edit = new QLineEdit(QStringLiteral("100"), group);
-            edit->setObjectName(
-                QStringLiteral("TxtRecipe%1%2").arg(QLatin1Char(letters[m - 1])).arg(s));
-            edit->setGeometry(10 + (s - 1) * 75, 44, 70, 24);
+            edit->setObjectName(QStringLiteral("TxtRecipe%1%2").arg(letter).arg(s));
+            edit->setGeometry(10 + (s - 1) * 75, 40, 70, 24);
             m_edits[size_t(m - 1)][size_t(s - 1)] = edit;
         }
+        auto* write = new QPushButton(QStringLiteral("Write to Controllers"), group);
+        write->setObjectName(QStringLiteral("BtnWrite%1").arg(letter));
+        write->setGeometry(600, 74, 160, 32);
+        m_writeButtons[size_t(m - 1)] = write;
     }
+    m_writeButtons[3] =
+        addButton("BtnWriteAll", QStringLiteral("Write to All Controllers"), {568, 424, 210, 34});
+    connect(m_writeButtons[0], &QPushButton::clicked, this, &TRecipePage::BtnWriteAClick);
+    connect(m_writeButtons[1], &QPushButton::clicked, this, &TRecipePage::BtnWriteBClick);
+    connect(m_writeButtons[2], &QPushButton::clicked, this, &TRecipePage::BtnWriteCClick);
+    connect(m_writeButtons[3], &QPushButton::clicked, this, &TRecipePage::BtnWriteAllClick);
+
+    m_tmrWrite.setObjectName(QStringLiteral("TmrRecipeWrite"));
+    m_tmrWrite.setParent(this);
+    m_tmrWrite.setSingleShot(true);
+    m_tmrWrite.setInterval(WaitMs);
+    connect(&m_tmrWrite, &QTimer::timeout, this, &TRecipePage::TmrRecipeWriteTimer);
+}
+
+void TRecipePage::buildHeader()
+{
+    auto* title = new QLabel(QStringLiteral("Recipe"), this);
+    title->setObjectName(QStringLiteral("LbRecipe"));
+    title->setFont(fonts::sans(24, true));
+    title->setGeometry(16, 8, 200, 34);
+
+    auto* nameLabel = new QLabel(QStringLiteral("Name"), this);
+    nameLabel->setObjectName(QStringLiteral("LbName"));
+    nameLabel->setFont(fonts::sans(16));
+    nameLabel->setGeometry(220, 14, 50, 24);
+
+    m_name = new QLabel(this);
+    m_name->setObjectName(QStringLiteral("LbRecipeName"));
+    m_name->setFont(fonts::sans(16));
+    m_name->setAutoFillBackground(true);
+    QPalette red = m_name->palette();
+    red.setColor(QPalette::Window, Qt::red);
+    m_name->setPalette(red);
+    m_name->setGeometry(272, 12, 260, 28);
+
+    connect(addButton("BtnSaveRecipe", QStringLiteral("SAVE"), {560, 10, 100, 32}),
+            &QPushButton::clicked, this, &TRecipePage::BtnSaveRecipeClick);
+    connect(addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32}),
+            &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
+}
+
+QPushButton* TRecipePage::addButton(const char* name, const QString& caption, const QRect& place)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place);
+    return button;
 }
 
 QLineEdit* TRecipePage::recipeEdit(int monitor, int slot) const
 {
     return m_edits[size_t(monitor - 1)][size_t(slot - 1)];
+}
+
+QStringList TRecipePage::recipeTexts() const
+{
+    QStringList texts;
+    for (int m = 1; m <= 3; ++m)
+        for (int s = 1; s <= 10; ++s)
+            texts << recipeEdit(m, s)->text();
+    return texts;
+}
+
+void TRecipePage::BtnSaveRecipeClick()
+{
+    const QStringList texts = recipeTexts();
+    // A comma would end the field early: the file would load back shifted by one slot from
+    // there on and write wrong set values to the controllers.
+    if (const int at = recipe::firstFieldWithComma(texts); at >= 0) {
+        const int m = at / 10 + 1;
+        m_dialogs.message(window(), SaveCaption,
+                          QStringLiteral("SV %1 of Monitor%2 holds \"%3\": a recipe value cannot "
+                                         "contain a comma. The recipe was not saved.")
+                              .arg(at % 10 + 1, 2, 10, QLatin1Char('0'))
+                              .arg(m)
+                              .arg(texts[at]),
+                          DialogService::Icon::Error);
+        return;
+    }
+    QString path = m_dialogs.saveFileName(window(), QStringLiteral("儲存配方"), m_folder, Filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += Extension; // the dialog's default extension
+    if (const QString error = recipe::saveRecipeFile(path, recipe::recipeFileBytes(texts));
+        !error.isEmpty()) {
+        m_dialogs.message(window(), SaveCaption, error, DialogService::Icon::Error);
+        return;
+    }
+    m_name->setText(recipe::recipeName(path));
+    m_dialogs.message(window(), SaveCaption, QStringLiteral("Complete!"),
+                      DialogService::Icon::Information);
+}
+
+void TRecipePage::BtnLoadRecipeClick()
+{
+    QString path = m_dialogs.openFileName(window(), QString(), m_folder, Filter);
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo::exists(path) && QFileInfo(path).suffix().isEmpty() &&
+        QFileInfo::exists(path + Extension))
+        path += Extension; // the dialog's default extension
+    QByteArray bytes;
+    if (const QString error = recipe::readRecipeFile(path, bytes); !error.isEmpty()) {
+        // The edits keep what they held, and so does the name that says where they came from.
+        m_dialogs.message(window(), LoadCaption, error, DialogService::Icon::Error);
+        return;
+    }
+    m_name->setText(recipe::recipeName(path));
+    const QStringList fields = recipe::recipeFields(bytes);
+    for (int i = 0; i < recipe::FieldCount; ++i)
+        recipeEdit(i / 10 + 1, i % 10 + 1)->setText(fields[i]);
+    m_dialogs.message(window(), LoadCaption, QStringLiteral("Complete!"),
+                      DialogService::Icon::Information);
+}
+
+void TRecipePage::startWrite(int monitor)
+{
+    // The buttons are disabled while a write runs; a press that still arrives is dropped, so
+    // two writes never take turns at the one pending write.
+    if (isWriting())
+        return;
+    m_firstMonitor = monitor == 0 ? 1 : monitor;
+    m_count = monitor == 0 ? 30 : 10;
+    m_next = 0;
+    for (QPushButton* button : m_writeButtons)
+        button->setEnabled(false);
+    if (m_writing)
+        m_writing->beginWrite(
+            monitor == 0 ? QStringLiteral("Write to All Controller....")
+                         : QStringLiteral("Write to Controllers of Monitor%1....").arg(monitor),
+            m_count);
+    TmrRecipeWriteTimer();
+}
+
+void TRecipePage::TmrRecipeWriteTimer()
+{
+    StationModel& model = m_engine.model();
+    while (m_next < m_count) {
+        {
+            // Only this thread sets the flag: once seen clear, it stays clear until we post.
+            QMutexLocker lock(&model.mutex);
+            if (model.WritePending) {
+                m_tmrWrite.start();
+                return;
+            }
+        }
+        const int m = m_firstMonitor + m_next / 10;
+        const int s = m_next % 10 + 1;
+        // Read now: a value changed during the write counts for the slots still to come.
+        m_engine.RequestWrite(m, s, SvCode, recipeEdit(m, s)->text());
+        ++m_next;
+        if (m_writing)
+            m_writing->setBarPosition(m_next);
+    }
+    // The last write may still be pending in the engine; the next write waits for it.
+    for (QPushButton* button : m_writeButtons)
+        button->setEnabled(true);
 }

@@ -1,22 +1,64 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <array>
 
+class DialogService;
+class QLabel;
 class QLineEdit;
+class QPushButton;
+class TCommController;
+class TFmWriting;
 
 // The recipe page (`Panel4`): one set value per controller slot in the edits `TxtRecipeA1` ..
-// `TxtRecipeC10`, grouped by Monitor. The edits are restored and stored with the settings.
+// `TxtRecipeC10`, grouped by Monitor. The edits are restored and stored with the settings;
+// SAVE and Load keep them in files of the recipe folder, and the write buttons post them to
+// the controllers as set values, one pending write at a time.
 class TRecipePage : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit TRecipePage(QWidget* parent = nullptr);
+    // Creates the recipe folder <home>/Recipe when it is missing.
+    TRecipePage(DialogService& dialogs, TCommController& engine, QWidget* parent = nullptr);
+
+    // The progress dialog exists only after the main window: start-up hands it over.
+    void attachWritingDialog(TFmWriting* writing) { m_writing = writing; }
 
     // RecipeEdits: Monitor 1..3, slot 1..10.
     QLineEdit* recipeEdit(int monitor, int slot) const;
+    bool isWriting() const { return m_next < m_count; }
+
+    // Handlers, named after their controls.
+    void BtnSaveRecipeClick();
+    void BtnLoadRecipeClick();
+    void BtnWriteAClick() { startWrite(1); }
+    void BtnWriteBClick() { startWrite(2); }
+    void BtnWriteCClick() { startWrite(3); }
+    void BtnWriteAllClick() { startWrite(0); }
 
 private:
+    void buildHeader();
+    QPushButton* addButton(const char* name, const QString& caption, const QRect& place);
+    QStringList recipeTexts() const;
+    // `monitor` 1..3, or 0 for all three.
+    void startWrite(int monitor);
+    // Posts every write it can and waits `TmrRecipeWrite` out while one is still pending.
+    void TmrRecipeWriteTimer();
+
+    DialogService& m_dialogs;
+    TCommController& m_engine;
+    TFmWriting* m_writing = nullptr;
+    QString m_folder;
     std::array<std::array<QLineEdit*, 10>, 3> m_edits{};
+    QLabel* m_name = nullptr;                     // LbRecipeName
+    std::array<QPushButton*, 4> m_writeButtons{}; // BtnWriteA, B, C, BtnWriteAll
+
+    // The running write: posts m_next .. m_count - 1 of the range that starts at Monitor
+    // m_firstMonitor, slot 1, in recipe order.
+    QTimer m_tmrWrite;
+    int m_firstMonitor = 1;
+    int m_next = 0;
+    int m_count = 0;
 };
