@@ -16,6 +16,7 @@
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TRecipePage.h"
+#include "ui/params/TFmSetPage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +38,8 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
     QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
                      &TFmHome::setProgramTitle);
+    w.FmSetPage = new TFmSetPage(
+        dialogs, home->engine(), [home] { return home->CurrentMonitor(); }, home);
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
     w.FmWriting = new TFmWriting(home);

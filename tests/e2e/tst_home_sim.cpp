@@ -8,6 +8,7 @@
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+#include "ui/params/TFmSetPage.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@ class TestHomeSim : public QObject
 
 private Q_SLOTS:
     void monitorOneShowsTheControllers();
+    void parameterAndRecipeWritesReachTheControllers();
 };
 
 void TestHomeSim::monitorOneShowsTheControllers()
@@ -91,6 +93,50 @@ void TestHomeSim::monitorOneShowsTheControllers()
     QTRY_COMPARE_WITH_TIMEOUT(text(2, "TxtPV"), QStringLiteral("40.0"), 20000);
     QTRY_COMPARE(sim.portEvents(1).last(), QStringLiteral("close"));
     QCOMPARE(sim.opens(3), 1);
+    home->close();
+}
+
+void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
+{
+    // One, two and no decimals on Monitors 1, 2 and 3.
+    SimProcess sim({"--stations", "com=1,ids=1-10,family=104,input=0,pv=253,sv=300", "--stations",
+                    "com=2,ids=11-20,family=104,input=53,dp=2,pv=2531,sv=3000", "--stations",
+                    "com=3,ids=21-30,family=7,input=4,pv=25,sv=30", "--frozen",
+                    "--no-wire-timing"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
+    Program program(*g_dialogs);
+    QVERIFY(program.start());
+    const Windows& w = program.windows();
+    TFmHome* home = w.FmHome;
+    QTest::mouseClick(home->findChild<QPushButton*>("BtnStart"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(home->DpScanDone(), 60000);
+    const auto reg = [&sim](int com, int id, int code) {
+        QString answer;
+        sim.command(QStringLiteral("get %1 %2 %3").arg(com).arg(id).arg(code), &answer);
+        return answer;
+    };
+
+    // SV of Monitor 1, slot 4 from the Set Controller dialog.
+    QTest::mouseClick(home->tile(1, 4)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
+    QVERIFY(w.FmSetPage->isVisible());
+    QTest::keyClicks(w.FmSetPage->findChild<QLineEdit*>("L1Value"), "123.5");
+    QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL1"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reg(1, 4, 0), QStringLiteral("value 1235"), 10000);
+
+    // A recipe to all Monitors, each value scaled by its controller's decimals.
+    for (int s = 1; s <= 10; ++s) {
+        home->recipeEdit(1, s)->setText(QStringLiteral("%1.5").arg(100 + s));
+        home->recipeEdit(2, s)->setText(QStringLiteral("45.%1").arg(10 + s));
+        home->recipeEdit(3, s)->setText(QString::number(170 + s));
+    }
+    g_dialogs->messages.clear();
+    QTest::mouseClick(home->findChild<QPushButton*>("BtnWriteAll"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reg(3, 30, 0), QStringLiteral("value 180"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(reg(1, 10, 0), QStringLiteral("value 1105"), 5000);
+    QCOMPARE(reg(1, 1, 0), QStringLiteral("value 1015"));
+    QCOMPARE(reg(2, 15, 0), QStringLiteral("value 4515"));
+    QCOMPARE(reg(3, 21, 0), QStringLiteral("value 171"));
     home->close();
 }
 

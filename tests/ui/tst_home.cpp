@@ -12,6 +12,7 @@
 #include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+#include "ui/params/TFmSetPage.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,6 +102,7 @@ private Q_SLOTS:
     void startOnlyOnceRescanBeforeAndAfter();
     void engineUpdatesPaintLampsAndIndicators();
     void dpDialogFollowsTheScanAndSetsDpScanDone();
+    void setOpensTheSetControllerDialogForItsTile();
     void startUpCreatesTheWindows();
     void missingFirstPictureEndsStartUp();
 };
@@ -301,6 +303,22 @@ void TestHome::dpDialogFollowsTheScanAndSetsDpScanDone()
     byHand.home->applyEngineUpdate({EngineUpdate::ScanProgress, 1, 0, 4, {}, {}});
     byHand.windows.FmBarPage->close();
     QVERIFY(byHand.home->DpScanDone());
+}
+
+void TestHome::setOpensTheSetControllerDialogForItsTile()
+{
+    Home h;
+    QTest::mouseClick(h.find<QPushButton>("BtnC"), Qt::LeftButton);
+    auto* tile = h.find<TController>("ControllerC7");
+    tile->setIdText("23");
+    QTest::mouseClick(tile->findChild<QPushButton*>("BtnSET"), Qt::RightButton);
+    QVERIFY(h.windows.FmSetPage->isVisible());
+    auto caption = [&](const char* label) {
+        return h.windows.FmSetPage->findChild<QLabel*>(label)->text();
+    };
+    QCOMPARE(caption("LbPanel"), QStringLiteral("3"));
+    QCOMPARE(caption("LbNO"), QStringLiteral("07"));
+    QCOMPARE(caption("LbID"), QStringLiteral("23"));
 }
 
 void TestHome::startUpCreatesTheWindows()

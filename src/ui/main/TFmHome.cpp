@@ -16,6 +16,7 @@
 #include "ui/main/TController.h"
 #include "ui/pages/TMonitorPage.h"
 #include "ui/pages/TRecipePage.h"
+#include "ui/params/TFmSetPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -96,13 +97,12 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     for (int m = 1; m <= MonitorCount; ++m)
         for (int s = 1; s <= SlotCount; ++s)
             tile(m, s)->setIdText(QString::number(m_engine->model().station(m, s).StationId));
-    // SET opens the Set Controller dialog; it is connected here when that dialog becomes part
-    // of the program.
 
     connect(m_monitorPage, &TMonitorPage::startClicked, this, &TFmHome::BtnStartClick);
     connect(m_monitorPage, &TMonitorPage::rescanClicked, this, &TFmHome::BtnScanDPClick);
     connect(m_monitorPage, &TMonitorPage::communicationClicked, this, &TFmHome::BtnDClick);
     connect(m_monitorPage, &TMonitorPage::passwordClicked, this, &TFmHome::Button5Click);
+    connect(m_monitorPage, &TMonitorPage::setReleased, this, &TFmHome::SetHandler);
     connect(m_engine.get(), &TCommController::updateRequested, this, &TFmHome::applyEngineUpdate,
             Qt::QueuedConnection);
 
@@ -256,6 +256,15 @@ void TFmHome::Button5Click()
 void TFmHome::RzVersionInfoStatus4Click()
 {
     bringUp(m_windows.Form1);
+}
+
+void TFmHome::SetHandler(TController* tile)
+{
+    if (!m_windows.FmSetPage)
+        return;
+    bringUp(m_windows.FmSetPage);
+    m_windows.FmSetPage->setTarget(QString::number(CurrentMonitor()), tile->slotNumberText(),
+                                   tile->idText());
 }
 
 void TFmHome::hotKey(int id)

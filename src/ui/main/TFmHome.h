@@ -75,6 +75,8 @@ public:
     void applyEngineUpdate(const EngineUpdate& update);
     void dpDialogClosed();
     void hotKey(int id);
+    // A mouse button released on a tile's SET: the Set Controller dialog for that controller.
+    void SetHandler(TController* tile);
     // The status line along the bottom: the lines' health, then what later features add.
     StatusLine* statusLine() const { return m_statusLine; }
 

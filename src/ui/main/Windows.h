@@ -2,6 +2,7 @@
 
 class TFmHome;
 class TFmCommSetting;
+class TFmSetPage;
 class TFmBarPage;
 class TFmWriting;
 class TFmLineStatistics;
@@ -12,13 +13,14 @@ class TForm1;
 class TFmTitle;
 
 // Every window of the program, created once at start in this order and kept for the whole
-// run; after start-up each window reaches the others through this table. The windows of the
-// parts still to come (Set Controller, chart settings, writing, alarms, record, browse) take
-// their places in the creation order as they arrive.
+// run; after start-up each window reaches the others through this table. The windows still
+// to come (chart settings, alarms, record, browse) take their places in the creation order as
+// they arrive.
 struct Windows
 {
     TFmHome* FmHome = nullptr;
     TFmCommSetting* FmCommSetting = nullptr;
+    TFmSetPage* FmSetPage = nullptr;
     TFmBarPage* FmBarPage = nullptr;
     TFmWriting* FmWriting = nullptr;
     Tfmpaset* fmpaset = nullptr;
