@@ -202,8 +202,9 @@ void TestEngineSim::silentControllerIsLostThenSkippedUntilRescan()
     QVERIFY2(rig.engine, qPrintable(rig.sim.errorString()));
     rig.engine->Start();
     QTRY_VERIFY_WITH_TIMEOUT(rig.allRead(), 10000);
-    QVERIFY(rig.sim.command(QStringLiteral("fault 1 4 silent")));
+    // Frames counted from before the fault, so no failed attempt slips past the count.
     rig.sim.clearFrames();
+    QVERIFY(rig.sim.command(QStringLiteral("fault 1 4 silent")));
     rig.updates.clear();
     QTRY_VERIFY_WITH_TIMEOUT(rig.engine->stationCopy(1, 4).PvText.isEmpty(), 20000);
     // Lost at the fourth failed pass: four passes of six PV attempts, not fewer.
