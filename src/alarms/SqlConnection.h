@@ -2,6 +2,7 @@
 
 #include "alarms/AlarmDatabases.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
@@ -26,11 +27,20 @@ public:
 
     QString driverName();
 
+    // The error of the last failed call, for telling one refusal from another.
+    QSqlError lastError() const { return m_lastError; }
+
+    // The message an operator is shown for `error`.
+    static QString errorText(const QSqlError& error);
+
 private:
     QSqlDatabase database();
+    void probe();
     [[noreturn]] void fail(const QSqlError& error);
 
     QString m_name;
+    QSqlError m_lastError;
+    bool m_inTransaction = false;
 };
 
 } // namespace alarms
