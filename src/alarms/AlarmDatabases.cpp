@@ -117,6 +117,9 @@ bool seedDefaultDatabases(const QString& home)
     const QList<std::pair<QString, QStringList>> databases{{DbAlarmInfo, settingsTableStatements()},
                                                            {DbAlarmCount, countTableStatements()}};
     for (const auto& [name, statements] : databases) {
+        // A name the ini leaves out is not ours to add; opening it reports that.
+        if (!QSettings(iniPath, QSettings::IniFormat).childGroups().contains(name))
+            continue;
         const DatabaseConfig config = readConfig(name, home);
         // Only the default files are ours to make: a name pointing elsewhere is the plant's,
         // and a mistyped path must fail at start-up, not turn into a new empty table.

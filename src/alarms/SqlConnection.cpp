@@ -81,7 +81,10 @@ void SqlConnection::fail(const QSqlError& error)
 QString SqlConnection::errorText(const QSqlError& error)
 {
     // The database's own words; the driver's ("Unable to fetch row") only when it has none.
-    const QString text = error.databaseText().trimmed();
+    QString text = error.databaseText().trimmed();
+    // QPSQL appends the SQLSTATE in brackets, empty when the server was gone.
+    if (text.endsWith(QLatin1String("()")))
+        text = text.chopped(2).trimmed();
     return text.isEmpty() ? error.text().trimmed() : text;
 }
 
