@@ -30,8 +30,7 @@ QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const Q
     return label;
 }
 
-QComboBox* addCombo(QWidget* parent, const char* name, const QStringList& items,
-                    const QRect& place)
+QComboBox* addCombo(QWidget* parent, const char* name, const QStringList& items, const QRect& place)
 {
     // Restricted to its items: a typed "4" or "11" would be stored for a slot that does not
     // exist and never alarm.
@@ -44,14 +43,16 @@ QComboBox* addCombo(QWidget* parent, const char* name, const QStringList& items,
 
 } // namespace
 
-TFmAddAlarm::TFmAddAlarm(StoreRow store, QWidget* parent) : QDialog(parent), m_store(std::move(store))
+TFmAddAlarm::TFmAddAlarm(StoreRow store, QWidget* parent)
+    : QDialog(parent), m_store(std::move(store))
 {
     setObjectName(QStringLiteral("FmAddAlarm"));
     setWindowTitle(QStringLiteral("Add Alarm Setting"));
     setModal(false);
     setFixedSize(420, 330);
 
-    auto* heading = addLabel(this, "LbTitle", QStringLiteral("Add Alarm Setting"), {16, 8, 388, 28});
+    auto* heading =
+        addLabel(this, "LbTitle", QStringLiteral("Add Alarm Setting"), {16, 8, 388, 28});
     heading->setFont(fonts::sans(18, true));
 
     m_radio1 = new QRadioButton(QStringLiteral("Add 1 Controller"), this);

@@ -24,7 +24,7 @@ public:
     void BtnOKClick();
 
 protected:
-    void hideEvent(QHideEvent* event) override; // FormHide
+    void hideEvent(QHideEvent* event) override;   // FormHide
     void closeEvent(QCloseEvent* event) override; // FormClose
 
 private:

@@ -69,7 +69,8 @@ QWidget* TAlarmHistoryPanel::buildTimeTab()
     QFont font(QStringLiteral("Arial"), 11);
     font.setBold(true);
     m_lstAlarming->setFont(font);
-    m_lstAlarming->setStyleSheet(QStringLiteral("QListWidget { background: green; color: yellow; }"));
+    m_lstAlarming->setStyleSheet(
+        QStringLiteral("QListWidget { background: green; color: yellow; }"));
     m_lstAlarming->setGeometry(6, 6, 560, 334);
 
     auto* print = addButton(tab, "BtnPrintRecord", QStringLiteral("Print"), {580, 6, 170, 32});
@@ -99,9 +100,9 @@ QWidget* TAlarmHistoryPanel::buildTimeTab()
     auto* after = new QLabel(QStringLiteral("After Printing"), tab);
     after->setObjectName(QStringLiteral("LbAfterPrinting"));
     after->setGeometry(600, 228, 150, 20);
-    for (QWidget* control : {static_cast<QWidget*>(m_txtPrnTime),
-                             static_cast<QWidget*>(m_cboPrnTimeUnit),
-                             static_cast<QWidget*>(m_chkAutoDel)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_txtPrnTime), static_cast<QWidget*>(m_cboPrnTimeUnit),
+          static_cast<QWidget*>(m_chkAutoDel)})
         control->setEnabled(false);
 
     connect(m_chkAutoPrn, &QCheckBox::clicked, this, &TAlarmHistoryPanel::ChkAutoPrnClick);
@@ -166,7 +167,10 @@ void TAlarmHistoryPanel::BtnPrintRecordClick()
     QPrinter printer;
     if (!m_dialogs.choosePrinter(this, &printer))
         return;
-    if (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())
+    // Without any printer Qt falls back to a PDF with no file: that is no printer either.
+    const bool toFile = !printer.outputFileName().isEmpty();
+    if (!toFile &&
+        (printer.outputFormat() == QPrinter::PdfFormat || printer.printerName().isEmpty()))
         throw QuillmereError(NoPrinter);
     print(printer);
 }

@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -51,9 +52,10 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
     : QWidget(parent), m_dialogs(dialogs), m_model(model)
 {
     setObjectName(QStringLiteral("Panel3"));
-    m_btnAlmSetting = addButton(this, "BtnAlmSetting", QStringLiteral("Alarm Setting"),
-                                {10, 424, 150, 32});
-    m_btnAlmRecord = addButton(this, "BtnAlmRecord", QStringLiteral("History"), {170, 424, 150, 32});
+    m_btnAlmSetting =
+        addButton(this, "BtnAlmSetting", QStringLiteral("Alarm Setting"), {10, 424, 150, 32});
+    m_btnAlmRecord =
+        addButton(this, "BtnAlmRecord", QStringLiteral("History"), {170, 424, 150, 32});
     connect(m_btnAlmSetting, &QPushButton::clicked, this, &TAlarmPage::BtnAlmSettingClick);
     connect(m_btnAlmRecord, &QPushButton::clicked, this, &TAlarmPage::BtnAlmRecordClick);
 
@@ -68,7 +70,15 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
     markSubPageButton(m_btnAlmRecord, {m_btnAlmSetting, m_btnAlmRecord});
 }
 
-TAlarmPage::~TAlarmPage() = default;
+TAlarmPage::~TAlarmPage()
+{
+    // The connections go with the tables: a program started again in the same process (the
+    // tests, a home folder switched) must not keep writing to the files of the last one.
+    m_tableAlm.reset();
+    m_qryAlmCount.reset();
+    QSqlDatabase::removeDatabase(alarms::DbAlarmInfo);
+    QSqlDatabase::removeDatabase(alarms::DbAlarmCount);
+}
 
 QWidget* TAlarmPage::buildSettingPanel()
 {
@@ -99,7 +109,8 @@ QWidget* TAlarmPage::buildSettingPanel()
     auto* modify =
         addButton(panel, "BtnModifySetting", QStringLiteral("Modify...."), {626, 80, 150, 32});
     auto* del = addButton(panel, "BtnDeleteSetting", QStringLiteral("Delete"), {626, 120, 150, 32});
-    auto* delAll = addButton(panel, "BtnDelteAll", QStringLiteral("Delete All"), {626, 160, 150, 32});
+    auto* delAll =
+        addButton(panel, "BtnDelteAll", QStringLiteral("Delete All"), {626, 160, 150, 32});
     connect(add, &QPushButton::clicked, this, &TAlarmPage::BtnAddSettingClick);
     connect(modify, &QPushButton::clicked, this, &TAlarmPage::BtnModifySettingClick);
     connect(del, &QPushButton::clicked, this, &TAlarmPage::BtnDeleteSettingClick);
@@ -150,8 +161,8 @@ void TAlarmPage::refreshSettings()
     for (int i = 0; i < m_rows.size(); ++i) {
         const alarms::AlarmSetting& row = m_rows[i];
         QList<QStandardItem*> items;
-        for (const QString& text : {row.Panel, row.ControllerNO, row.HAlarm, row.LAlarm,
-                                    row.FirstAlarm})
+        for (const QString& text :
+             {row.Panel, row.ControllerNO, row.HAlarm, row.LAlarm, row.FirstAlarm})
             items << new QStandardItem(text);
         m_settings->appendRow(items);
         if (hadSelection && row.Panel == selected.Panel &&

@@ -67,7 +67,7 @@ private:
 
     DialogService& m_dialogs;
     StationModel& m_model;
-    std::unique_ptr<alarms::AlarmSettingsTable> m_tableAlm;  // TableAlm
+    std::unique_ptr<alarms::AlarmSettingsTable> m_tableAlm; // TableAlm
     std::unique_ptr<alarms::AlarmCountTable> m_qryAlmCount; // QryAlmCount
     QList<alarms::AlarmSetting> m_rows;                     // as DBGrid1 lists them
 
