@@ -1,13 +1,17 @@
 #include "app/StartUp.h"
 
+#include "alarms/AlarmDatabases.h"
 #include "core/Home.h"
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "store/RegistryFile.h"
 #include "ui/DialogService.h"
+#include "ui/dialogs/TFmAddAlarm.h"
+#include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
+#include "ui/dialogs/TFmModifyAlarm.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmWriting.h"
 #include "ui/dialogs/TFmshowpawd.h"
@@ -15,6 +19,7 @@
 #include "ui/dialogs/Tfmpaset.h"
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
+#include "ui/pages/TAlarmPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
 
@@ -44,6 +49,12 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
     w.FmWriting = new TFmWriting(home);
     home->recipePage()->attachWritingDialog(w.FmWriting);
+    TAlarmPage* alarms = home->alarmPage();
+    w.FmAddAlarm = new TFmAddAlarm([alarms](const auto& row) { alarms->storeNewRow(row); }, home);
+    w.FmModifyAlarm =
+        new TFmModifyAlarm([alarms](const auto& row) { alarms->storeChangedRow(row); }, home);
+    w.FmAlmDlg = new TFmAlmDlg(home);
+    alarms->attachDialogs(w.FmAddAlarm, w.FmModifyAlarm, w.FmAlmDlg);
     w.fmpaset = new Tfmpaset(dialogs, settings, home);
     w.fmpassread = new Tfmpassread(dialogs, settings, home);
     QObject::connect(w.fmpassread, &Tfmpassread::unlockRequested, home,
@@ -114,6 +125,7 @@ bool Program::start()
         const QString path = home + QStringLiteral("/settings.reg");
         // Data records go to a folder in the operator's own home, as files of a user do.
         store::seedDefaultSettings(path, QDir::homePath());
+        alarms::seedDefaultDatabases(home);
         m_settings = std::make_unique<store::RegistryFile>(path);
         m_windows = createWindows(m_dialogs, *m_settings, m_options);
         m_home.reset(m_windows.FmHome);

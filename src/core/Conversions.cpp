@@ -20,4 +20,15 @@ int toInteger(const QString& text)
     return value;
 }
 
+double toFloat(const QString& text, const QLocale& locale)
+{
+    QLocale strict = locale;
+    strict.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = strict.toDouble(text.trimmed(), &ok);
+    if (!ok || !qIsFinite(value))
+        throw QuillmereError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return value;
+}
+
 } // namespace core

@@ -2,6 +2,7 @@
 
 #include "ui/DialogService.h"
 
+#include <QPrinter>
 #include <QStringList>
 #include <QUrl>
 
@@ -15,6 +16,8 @@ public:
     bool confirmAnswer = true;
     QString fileAnswer;
     bool printerAnswer = false;
+    QString printFile; // when set, the chosen printer writes this PDF
+    int printDialogs = 0;
 
     void message(QWidget*, const QString& caption, const QString& text, Icon icon) override
     {
@@ -34,6 +37,14 @@ public:
     {
         return fileAnswer;
     }
-    bool choosePrinter(QWidget*, QPrinter*) override { return printerAnswer; }
+    bool choosePrinter(QWidget*, QPrinter* printer) override
+    {
+        ++printDialogs;
+        if (!printFile.isEmpty()) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(printFile);
+        }
+        return printerAnswer;
+    }
     void openUrl(const QUrl& url) override { openedUrls << url; }
 };

@@ -3,6 +3,7 @@
 // operator lock and the company title as the running program wires them.
 #include "../unit/FakeLine.h"
 #include "RecordingDialogs.h"
+#include "alarms/AlarmDatabases.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
 #include "core/QuillmereError.h"
@@ -54,6 +55,7 @@ struct Folder
     {
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         store::seedDefaultSettings(store(), dir.path());
+        alarms::seedDefaultDatabases(dir.path()); // the main window opens the alarm tables
     }
     // Replaces the line that defines `name` (a "-" removes it).
     void set(const char* name, const QByteArray& line)

@@ -14,6 +14,8 @@
 #include "ui/main/PageButton.h"
 #include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
+#include "ui/pages/TAlarmHistoryPanel.h"
+#include "ui/pages/TAlarmPage.h"
 #include "ui/pages/TMonitorPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
@@ -76,11 +78,12 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     setFixedSize(800, 570);
     setWindowTitle(QCoreApplication::applicationName());
 
-    LastAutoPrint = 0;
     m_monitorPage = new TMonitorPage(this);
+    // The alarm settings go into the engine's model before anything can start it.
+    m_alarmPage = new TAlarmPage(dialogs, m_engine->model(), this);
+    m_alarmPage->openTables();
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
-    m_pages = {m_monitorPage, new QWidget(this), new QWidget(this), m_recipePage,
-               new QWidget(this)};
+    m_pages = {m_monitorPage, new QWidget(this), m_alarmPage, m_recipePage, new QWidget(this)};
     for (int p = 0; p < PageCount; ++p) {
         m_pages[size_t(p)]->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
         m_pages[size_t(p)]->setGeometry(6, 32, 786, 462);
@@ -306,7 +309,9 @@ void TFmHome::TmrHomeTimer()
         t->showValues(pv, sv, out);
     }
     m_statusLine->setStatistics(m_engine->statisticsCopy());
-    // The alarm history's print check and the bar charts join this tick with their pages.
+    // Last: a print that fails is reported without holding up the tiles.
+    m_alarmPage->history()->autoPrintCheck();
+    // The bar charts join this tick with their page.
 }
 
 void TFmHome::applyEngineUpdate(const EngineUpdate& update)
@@ -324,8 +329,7 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
         break;
     case EngineUpdate::Alarm:
         QApplication::beep();
-        // The alarm history, the alarm message dialog and the count table take the line
-        // from here once the alarm pages are in place.
+        m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);
         break;
     }
 }

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class SettingsStore;
+class TAlarmPage;
 class StatusLine;
 class TController;
 class TMonitorPage;
@@ -44,9 +45,9 @@ public:
     TController* tile(int monitor, int slot) const;
     QLineEdit* recipeEdit(int monitor, int slot) const; // RecipeEdits
     TRecipePage* recipePage() const { return m_recipePage; }
+    TAlarmPage* alarmPage() const { return m_alarmPage; }
     int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
-    int LastAutoPrint = 0;
 
     // The title line `Label2` (the company name).
     void setCompanyTitle(const QString& title);
@@ -110,6 +111,7 @@ private:
     std::array<QWidget*, 5> m_pages{}; // Panel1..Panel5
     TMonitorPage* m_monitorPage = nullptr;
     TRecipePage* m_recipePage = nullptr;
+    TAlarmPage* m_alarmPage = nullptr;
     std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
     StatusLine* m_statusLine = nullptr; // below the page buttons

@@ -5,6 +5,9 @@ class TFmCommSetting;
 class TFmSetPage;
 class TFmBarPage;
 class TFmWriting;
+class TFmAddAlarm;
+class TFmModifyAlarm;
+class TFmAlmDlg;
 class TFmLineStatistics;
 class Tfmpaset;
 class Tfmpassread;
@@ -14,7 +17,7 @@ class TFmTitle;
 
 // Every window of the program, created once at start in this order and kept for the whole
 // run; after start-up each window reaches the others through this table. The windows still
-// to come (chart settings, alarms, record, browse) take their places in the creation order as
+// to come (chart settings, record, browse) take their places in the creation order as
 // they arrive.
 struct Windows
 {
@@ -23,6 +26,9 @@ struct Windows
     TFmSetPage* FmSetPage = nullptr;
     TFmBarPage* FmBarPage = nullptr;
     TFmWriting* FmWriting = nullptr;
+    TFmAddAlarm* FmAddAlarm = nullptr;
+    TFmModifyAlarm* FmModifyAlarm = nullptr;
+    TFmAlmDlg* FmAlmDlg = nullptr;
     Tfmpaset* fmpaset = nullptr;
     Tfmpassread* fmpassread = nullptr;
     TFmshowpawd* Fmshowpawd = nullptr;

@@ -1,0 +1,174 @@
+#include "alarms/AlarmDatabases.h"
+
+#include "alarms/AlarmSchema.h"
+#include "core/QuillmereError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSqlError>
+
+namespace alarms {
+namespace {
+
+const QString IniName = QStringLiteral("databases.ini");
+
+QString defaultIni()
+{
+    QString text = QStringLiteral(
+        "; Where the alarm tables live, one section per named database.\n"
+        "; Driver=QSQLITE: Database is a file, relative to this folder.\n"
+        "; Driver=QPSQL: Database, Host, Port, User, Password name the PostgreSQL database;\n"
+        "; its tables are made once with alarm-tables.sql. Options are Qt's connect options.\n");
+    for (const QString& name : {DbAlarmInfo, DbAlarmCount}) {
+        text += QStringLiteral("\n[%1]\nDriver=QSQLITE\nDatabase=%1.sqlite\nHost=\nPort=\nUser=\n"
+                               "Password=\nOptions=\n")
+                    .arg(name);
+    }
+    return text;
+}
+
+struct DatabaseConfig
+{
+    QString driver, database, host, user, password, options;
+    int port = -1;
+};
+
+DatabaseConfig readConfig(const QString& name, const QString& home)
+{
+    const QString path = home + QLatin1Char('/') + IniName;
+    if (!QFileInfo::exists(path))
+        throw QuillmereError(QStringLiteral("%1 is missing: the database %2 cannot be found")
+                                 .arg(QDir::toNativeSeparators(path), name));
+    QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError || !ini.childGroups().contains(name)) {
+        throw QuillmereError(
+            QStringLiteral("%1 has no section [%2]").arg(QDir::toNativeSeparators(path), name));
+    }
+    ini.beginGroup(name);
+    DatabaseConfig config;
+    config.driver = ini.value(QStringLiteral("Driver")).toString().trimmed();
+    config.database = ini.value(QStringLiteral("Database")).toString().trimmed();
+    config.host = ini.value(QStringLiteral("Host")).toString().trimmed();
+    config.user = ini.value(QStringLiteral("User")).toString();
+    config.password = ini.value(QStringLiteral("Password")).toString();
+    // A list value ("a=1;b=2" read back split at commas) is joined back as it was typed.
+    const QVariant options = ini.value(QStringLiteral("Options"));
+    config.options = options.typeId() == QMetaType::QStringList
+                         ? options.toStringList().join(QLatin1Char(','))
+                         : options.toString();
+    bool ok = false;
+    const int port = ini.value(QStringLiteral("Port")).toString().toInt(&ok);
+    config.port = ok ? port : -1;
+    if (config.driver == QLatin1String("QSQLITE"))
+        config.database = QDir(home).absoluteFilePath(config.database);
+    return config;
+}
+
+// The default file is made beside its final name and renamed only when its table is
+// complete, so an interrupted first start leaves no half-made database behind.
+void createSqliteFile(const QString& path, const QStringList& statements)
+{
+    const QString building = path + QStringLiteral(".new");
+    QFile::remove(building);
+    const QString connection = QStringLiteral("alarms-seed");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(building);
+        try {
+            if (!db.open())
+                throw QuillmereError(db.lastError().text());
+            createTables(db, statements);
+        } catch (const QuillmereError& e) {
+            error = e.message();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (error.isEmpty() && !QFile::rename(building, path))
+        error = QStringLiteral("the file cannot be renamed");
+    if (!error.isEmpty()) {
+        QFile::remove(building);
+        throw QuillmereError(QStringLiteral("%1: the alarm table cannot be created (%2)")
+                                 .arg(QDir::toNativeSeparators(path), error));
+    }
+}
+
+} // namespace
+
+bool seedDefaultDatabases(const QString& home)
+{
+    bool created = false;
+    const QString iniPath = home + QLatin1Char('/') + IniName;
+    if (!QFileInfo::exists(iniPath) && !QFileInfo(iniPath).isSymLink()) {
+        QDir().mkpath(home);
+        QSaveFile file(iniPath);
+        const QByteArray bytes = defaultIni().toUtf8();
+        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+              file.flush() && file.commit())) {
+            throw QuillmereError(QStringLiteral("%1: the database settings cannot be written (%2)")
+                                     .arg(QDir::toNativeSeparators(iniPath), file.errorString()));
+        }
+        created = true;
+    }
+    const QList<std::pair<QString, QStringList>> databases{{DbAlarmInfo, settingsTableStatements()},
+                                                           {DbAlarmCount, countTableStatements()}};
+    for (const auto& [name, statements] : databases) {
+        // A name the ini leaves out is not ours to add; opening it reports that.
+        if (!QSettings(iniPath, QSettings::IniFormat).childGroups().contains(name))
+            continue;
+        const DatabaseConfig config = readConfig(name, home);
+        // Only the default files are ours to make: a name pointing elsewhere is the plant's,
+        // and a mistyped path must fail at start-up, not turn into a new empty table.
+        const QString defaultFile = QDir(home).absoluteFilePath(name + QStringLiteral(".sqlite"));
+        if (config.driver != QLatin1String("QSQLITE") || config.database != defaultFile ||
+            QFileInfo::exists(defaultFile))
+            continue;
+        createSqliteFile(defaultFile, statements);
+        created = true;
+    }
+    return created;
+}
+
+QSqlDatabase openDatabase(const QString& name, const QString& home)
+{
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen() || db.open())
+            return db;
+        const QString message = db.lastError().text();
+        db = {};
+        QSqlDatabase::removeDatabase(name);
+        throw QuillmereError(message);
+    }
+    const DatabaseConfig config = readConfig(name, home);
+    if (!QSqlDatabase::isDriverAvailable(config.driver)) {
+        throw QuillmereError(QStringLiteral("The database driver '%1' of %2 is not available")
+                                 .arg(config.driver, name));
+    }
+    if (config.driver == QLatin1String("QSQLITE") && !QFileInfo::exists(config.database)) {
+        throw QuillmereError(QStringLiteral("%1: the database file of %2 does not exist")
+                                 .arg(QDir::toNativeSeparators(config.database), name));
+    }
+    QString message;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(config.driver, name);
+        db.setDatabaseName(config.database);
+        db.setHostName(config.host);
+        db.setPort(config.port);
+        db.setUserName(config.user);
+        db.setPassword(config.password);
+        db.setConnectOptions(config.options);
+        if (db.open())
+            return db;
+        message = db.lastError().text();
+    }
+    // Not kept half-made: the next attempt reads the ini again.
+    QSqlDatabase::removeDatabase(name);
+    throw QuillmereError(message);
+}
+
+} // namespace alarms
