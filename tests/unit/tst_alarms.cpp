@@ -7,6 +7,7 @@
 #include "alarms/AlarmSchema.h"
 #include "alarms/AlarmSettingsTable.h"
 #include "alarms/DuplicateAlarmSetting.h"
+#include "core/Conversions.h"
 #include "engine/TCommController.h"
 #include "link/Crc.h"
 
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     void firstStartMakesTheDefaultFiles();
+    void typedLimitReadsBackInShortestForm_data();
+    void typedLimitReadsBackInShortestForm();
     void startUpLoadsEveryRowIntoItsSlot_data();
     void startUpLoadsEveryRowIntoItsSlot();
     void editingKeepsTableAndEngineAlike_data() { backends(); }
@@ -154,6 +157,52 @@ void TestAlarms::firstStartMakesTheDefaultFiles()
     QVERIFY(!seedDefaultDatabases(home.path()));
     QVERIFY_THROWS_EXCEPTION(QuillmereError, openDatabase(DbAlarmInfo, home.path()));
     QVERIFY(!QFile::exists(home.filePath(QStringLiteral("moved.sqlite"))));
+}
+
+void TestAlarms::typedLimitReadsBackInShortestForm_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored"); // empty: the conversion error, nothing stored
+    QTest::newRow("5") << "C"
+                       << "5"
+                       << "5";
+    QTest::newRow("5.0") << "C"
+                         << "5.0"
+                         << "5";
+    QTest::newRow("3.5") << "C"
+                         << "3.5"
+                         << "3.5";
+    QTest::newRow("-2, blanks") << "C"
+                                << " -2 "
+                                << "-2";
+    QTest::newRow("exponent") << "C"
+                              << "1e6"
+                              << "1000000";
+    QTest::newRow("letters") << "C"
+                             << "5a"
+                             << "";
+    QTest::newRow("other decimal mark") << "C"
+                                        << "3,5"
+                                        << "";
+    QTest::newRow("de_DE 3,5") << "de_DE"
+                               << "3,5"
+                               << "3,5";
+    QTest::newRow("de_DE group mark") << "de_DE"
+                                      << "1.000"
+                                      << "";
+}
+
+void TestAlarms::typedLimitReadsBackInShortestForm()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    if (stored.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(QuillmereError, core::toFloat(typed, QLocale(locale)));
+        return;
+    }
+    QCOMPARE(limitText(core::toFloat(typed, QLocale(locale)), QLocale(locale)), stored);
 }
 
 void TestAlarms::startUpLoadsEveryRowIntoItsSlot_data()

@@ -297,12 +297,16 @@ void TestEngineRules::longTimeHasNoZone_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("C") << "C" << "14:05:09";
-    QTest::newRow("en_US") << "en_US" << "2:05:09 PM";
+    QTest::newRow("C") << "C"
+                       << "14:05:09";
+    QTest::newRow("en_US") << "en_US"
+                           << "2:05:09 PM";
     // "Bh:mm:ss [t]": the day period in the locale's words, no "B", no empty brackets.
-    QTest::newRow("zh_TW") << "zh_TW" << "下午2:05:09";
+    QTest::newRow("zh_TW") << "zh_TW"
+                           << "下午2:05:09";
     // "H:mm:ss (t)", in the locale's own digits.
-    QTest::newRow("fa_IR") << "fa_IR" << "۱۴:۰۵:۰۹";
+    QTest::newRow("fa_IR") << "fa_IR"
+                           << "۱۴:۰۵:۰۹";
 }
 
 void TestEngineRules::longTimeHasNoZone()
