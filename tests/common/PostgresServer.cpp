@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 PostgresServer::PostgresServer()
+    // A name of our own: the application's name may hold blanks, which the socket folder
+    // option of the server does not take.
+    : m_dir(QDir::tempPath() + QStringLiteral("/quillmere-pg-XXXXXX"))
 {
     // Debian keeps the server tools out of PATH, one folder per major version.
     const QStringList versions =

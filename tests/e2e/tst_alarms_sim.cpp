@@ -52,12 +52,7 @@ private:
 
 void TestAlarmsSim::initTestCase()
 {
-    // The server's folder is named after the application, and the program's own name has
-    // blanks that the server's socket option does not survive.
-    const QString name = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName(QStringLiteral("tst_alarms_sim"));
     m_server = std::make_unique<PostgresServer>();
-    QCoreApplication::setApplicationName(name);
 }
 
 void TestAlarmsSim::excursionRaisesOneCountedAlarm_data()
