@@ -416,8 +416,14 @@ void TestEngineSim::deadLinesDoNotSpin()
     const EngineStatistics end = rig.engine->statisticsCopy();
     const quint64 attempts =
         sum(end, &LineStatistics::transactions) - sum(start, &LineStatistics::transactions);
-    QCOMPARE(sum(end, &LineStatistics::portErrors) - sum(start, &LineStatistics::portErrors),
-             attempts);
+    // Every attempt failed on its port; a line whose link was being taken away just then may
+    // have spent one slot step on an answerless device instead (counted as timeouts).
+    const quint64 portErrors =
+        sum(end, &LineStatistics::portErrors) - sum(start, &LineStatistics::portErrors);
+    const quint64 timeouts =
+        sum(end, &LineStatistics::timeouts) - sum(start, &LineStatistics::timeouts);
+    QCOMPARE(portErrors + timeouts, attempts);
+    QVERIFY2(portErrors + 3 * 6 >= attempts, qPrintable(QString::number(portErrors)));
     QVERIFY2(cpuMs < 0.05 * double(elapsed), qPrintable(QString::number(cpuMs)));
     QVERIFY2(attempts >= 1 && attempts <= quint64(elapsed / 84 + 2),
              qPrintable(QString::number(attempts)));
