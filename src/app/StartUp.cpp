@@ -9,9 +9,11 @@
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmBrowse.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmModifyAlarm.h"
+#include "ui/dialogs/TFmRecord.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmWriting.h"
 #include "ui/dialogs/TFmshowpawd.h"
@@ -55,6 +57,10 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
         new TFmModifyAlarm([alarms](const auto& row) { alarms->storeChangedRow(row); }, home);
     w.FmAlmDlg = new TFmAlmDlg(home);
     alarms->attachDialogs(w.FmAddAlarm, w.FmModifyAlarm, w.FmAlmDlg);
+    w.FmRecord = new TFmRecord(home->recorder(), home);
+    w.FmBrowse = new TFmBrowse(home);
+    w.FmRecord->attachBrowse(w.FmBrowse);
+    QObject::connect(w.FmBrowse, &TFmBrowse::folderChosen, w.FmRecord, &TFmRecord::setFilePath);
     w.fmpaset = new Tfmpaset(dialogs, settings, home);
     w.fmpassread = new Tfmpassread(dialogs, settings, home);
     QObject::connect(w.fmpassread, &Tfmpassread::unlockRequested, home,

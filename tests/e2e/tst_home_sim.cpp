@@ -6,10 +6,15 @@
 #include "ui/RadioGroup.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmRecord.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 #include "ui/params/TFmSetPage.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +32,7 @@ class TestHomeSim : public QObject
 private Q_SLOTS:
     void monitorOneShowsTheControllers();
     void parameterAndRecipeWritesReachTheControllers();
+    void recordedRowsMatchTheTiles();
 };
 
 void TestHomeSim::monitorOneShowsTheControllers()
@@ -137,6 +143,64 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
     QCOMPARE(reg(1, 1, 0), QStringLiteral("value 1015"));
     QCOMPARE(reg(2, 15, 0), QStringLiteral("value 4515"));
     QCOMPARE(reg(3, 21, 0), QStringLiteral("value 171"));
+    home->close();
+}
+
+void TestHomeSim::recordedRowsMatchTheTiles()
+{
+    // Two kinds of controller on Monitor 1, none on Monitor 2, one decimal more on Monitor 3.
+    SimProcess sim({"--stations", "com=1,ids=1-5,family=104,input=0,pv=253,sv=300", "--stations",
+                    "com=1,ids=6-10,family=104,input=0,pv=312,sv=400", "--stations",
+                    "com=3,ids=21-30,family=104,input=53,dp=2,pv=4012,sv=3000", "--frozen",
+                    "--no-wire-timing"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
+    Program program(*g_dialogs);
+    QVERIFY(program.start());
+    TFmHome* home = program.windows().FmHome;
+    TFmRecord* dialog = program.windows().FmRecord;
+    const QString folder = sim.home() + "/records";
+
+    home->BitBtn1Click();
+    dialog->findChild<QCheckBox*>("ChkSave")->click();
+    dialog->findChild<QLineEdit*>("TxtSampleTime")->setText("1");
+    dialog->findChild<QComboBox*>("CboSaveUnit")->setCurrentIndex(1);
+    dialog->findChild<QLineEdit*>("TxtFilePath")->setText(folder);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("BtnOK"), Qt::LeftButton);
+    QTest::mouseClick(home->findChild<QPushButton*>("BtnStart"), Qt::LeftButton);
+
+    // The last row of a Monitor's newest file, as its cells.
+    auto lastRow = [&](int monitor) {
+        const QString dir = folder + QStringLiteral("/Monitor%1").arg(monitor);
+        const QStringList files = QDir(dir).entryList(QDir::Files, QDir::Time);
+        QFile file(files.isEmpty() ? QString() : dir + '/' + files[0]);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringList();
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        return lines.size() < 3 ? QStringList()
+                                : QString::fromLocal8Bit(lines[lines.size() - 2]).split('\t');
+    };
+    auto tileText = [&](int monitor, int slot, const char* box) {
+        return home->tile(monitor, slot)->findChild<QLineEdit*>(box)->text();
+    };
+    for (int monitor : {1, 3}) {
+        home->ShowMonitor(monitor);
+        QTRY_VERIFY_WITH_TIMEOUT(!tileText(monitor, 10, "TxtPV").isEmpty(), 60000);
+        // A row taken after the tiles filled; the controllers are frozen, so both hold still.
+        QTRY_VERIFY_WITH_TIMEOUT(lastRow(monitor).value(19) == tileText(monitor, 10, "TxtPV"),
+                                 10000);
+        const QStringList row = lastRow(monitor);
+        QCOMPARE(row.size(), 22); // time, 20 values, and the CR after the last TAB
+        QCOMPARE(row.last(), QStringLiteral("\r"));
+        for (int s = 1; s <= 10; ++s) {
+            QCOMPARE(row[2 * s - 1], tileText(monitor, s, "TxtPV"));
+            QCOMPARE(row[2 * s], tileText(monitor, s, "TxtSV"));
+        }
+    }
+    QCOMPARE(lastRow(1)[1], QStringLiteral("25.3"));
+    QCOMPARE(lastRow(3)[20], QStringLiteral("30.00"));
+    QCOMPARE(lastRow(2).mid(1, 20), QStringList(20, QStringLiteral("Empty")));
+    QCOMPARE(home->statusLine()->segment(QStringLiteral("record")), QStringLiteral("Recording"));
     home->close();
 }
 

@@ -2,11 +2,13 @@
 
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
+#include "record/DataRecorder.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
+#include "ui/dialogs/TFmRecord.h"
 #include "ui/dialogs/TFmTitle.h"
 #include "ui/dialogs/TFmshowpawd.h"
 #include "ui/dialogs/TForm1.h"
@@ -115,6 +117,23 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     m_tmrHome->setObjectName(QStringLiteral("TmrHome"));
     m_tmrHome->setInterval(500);
     connect(m_tmrHome, &QTimer::timeout, this, &TFmHome::TmrHomeTimer);
+
+    // The tick copies the texts under the model lock and writes the files after it.
+    m_recorder = new record::DataRecorder(
+        [this] {
+            record::RecordValues values;
+            StationModel& model = m_engine->model();
+            QMutexLocker lock(&model.mutex);
+            for (int m = 1; m <= MonitorCount; ++m)
+                for (int s = 1; s <= SlotCount; ++s)
+                    values[size_t(m - 1)][size_t(s - 1)] = {model.station(m, s).PvText,
+                                                            model.station(m, s).SvText};
+            return values;
+        },
+        this);
+    connect(
+        m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
+        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
 }
 
 TFmHome::~TFmHome()
@@ -153,7 +172,7 @@ void TFmHome::buildTitleAndPageButtons()
     record->setObjectName(QStringLiteral("BitBtn1"));
     record->setGeometry(634, 498, 137, 41);
     record->setCursor(Qt::PointingHandCursor);
-    record->setEnabled(false); // the record dialog arrives with data recording
+    connect(record, &QPushButton::clicked, this, &TFmHome::BitBtn1Click);
 
     // Below the documented layout, so that nothing above it moves.
     m_statusLine = new StatusLine(this);
@@ -235,7 +254,8 @@ void TFmHome::BtnStartClick()
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->Start();
     m_tmrHome->start();
-    // Recording starts here too once data recording is in place.
+    if (m_recorder->settings().RecordEnabled)
+        m_recorder->switchTimer(true);
     m_monitorPage->setStartEnabled(false);
 }
 
@@ -259,6 +279,18 @@ void TFmHome::Button5Click()
 void TFmHome::RzVersionInfoStatus4Click()
 {
     bringUp(m_windows.Form1);
+}
+
+void TFmHome::BitBtn1Click()
+{
+    bringUp(m_windows.FmRecord);
+    // No rows while the operator changes how they are written; closing the dialog decides.
+    m_recorder->switchTimer(false);
+}
+
+void TFmHome::TmrRecordTimer()
+{
+    m_recorder->TmrRecordTimer();
 }
 
 void TFmHome::SetHandler(TController* tile)

@@ -22,6 +22,9 @@ class TRecipePage;
 namespace store {
 class RegistryFile;
 }
+namespace record {
+class DataRecorder;
+}
 
 // The main window: a frame holding five pages in one rectangle, the title line, the page
 // buttons along the bottom, the refresh timer, and the polling engine it owns. The pages are
@@ -46,6 +49,8 @@ public:
     QLineEdit* recipeEdit(int monitor, int slot) const; // RecipeEdits
     TRecipePage* recipePage() const { return m_recipePage; }
     TAlarmPage* alarmPage() const { return m_alarmPage; }
+    // The record settings and the record timer `TmrRecord`.
+    record::DataRecorder& recorder() const { return *m_recorder; }
     int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
 
@@ -71,6 +76,8 @@ public:
     void BtnDClick();
     void Button5Click();
     void RzVersionInfoStatus4Click();
+    void BitBtn1Click(); // "Record...."
+    void TmrRecordTimer();
     void ShowMonitor(int monitor); // BtnA, BtnB, BtnC
     void TmrHomeTimer();
     void applyEngineUpdate(const EngineUpdate& update);
@@ -114,5 +121,6 @@ private:
     TAlarmPage* m_alarmPage = nullptr;
     std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
+    record::DataRecorder* m_recorder = nullptr;
     StatusLine* m_statusLine = nullptr; // below the page buttons
 };

@@ -2,9 +2,11 @@
 // tiles, the recipe edits and of each dialog, each key followed by its dialog's confirm
 // operation, so the engine and the dialogs start exactly as if the operator had pressed OK.
 #include "core/Conversions.h"
+#include "record/DataRecorder.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
 #include "ui/dialogs/TFmCommSetting.h"
+#include "ui/dialogs/TFmRecord.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 
@@ -42,9 +44,15 @@ void TFmHome::FormShow()
     store.closeKey();
     m_windows.FmCommSetting->BtnOKClick();
 
-    // The chart settings and the record settings follow here, each key with its dialog's
-    // confirm operation, as those dialogs arrive; then the record timer is stopped, since
-    // recording never runs before Start.
+    // The chart settings follow here with their dialog's confirm operation.
+
+    store.openKey(store::programKey(QStringLiteral("FmRecord")));
+    m_windows.FmRecord->restoreSettings(store);
+    store.closeKey();
+    m_windows.FmRecord->BtnOKClick();
+
+    // Recording never runs before Start, whatever "ChkSave" holds.
+    m_recorder->switchTimer(false);
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
@@ -77,11 +85,16 @@ void TFmHome::FormClose()
 
         store.openKey(store::programKey(QStringLiteral("FmCommSetting")));
         m_windows.FmCommSetting->storeSettings(store);
-        // The chart and record settings are stored here as their dialogs arrive.
+        // The chart settings are stored here as their dialog arrives.
+        store.closeKey();
+
+        store.openKey(store::programKey(QStringLiteral("FmRecord")));
+        m_windows.FmRecord->storeSettings(store);
         store.closeKey();
     }
 
-    // The chart and record timers stop here, before TmrHome, as those pages arrive.
+    // The chart timer stops here, first, as its page arrives.
+    m_recorder->switchTimer(false);
     m_tmrHome->stop();
     m_engine->Stop();
     // Closing the main window ends the program: no dialog stays behind.

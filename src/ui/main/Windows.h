@@ -8,6 +8,8 @@ class TFmWriting;
 class TFmAddAlarm;
 class TFmModifyAlarm;
 class TFmAlmDlg;
+class TFmRecord;
+class TFmBrowse;
 class TFmLineStatistics;
 class Tfmpaset;
 class Tfmpassread;
@@ -17,8 +19,7 @@ class TFmTitle;
 
 // Every window of the program, created once at start in this order and kept for the whole
 // run; after start-up each window reaches the others through this table. The windows still
-// to come (chart settings, record, browse) take their places in the creation order as
-// they arrive.
+// to come (chart settings) take their places in the creation order as they arrive.
 struct Windows
 {
     TFmHome* FmHome = nullptr;
@@ -29,6 +30,8 @@ struct Windows
     TFmAddAlarm* FmAddAlarm = nullptr;
     TFmModifyAlarm* FmModifyAlarm = nullptr;
     TFmAlmDlg* FmAlmDlg = nullptr;
+    TFmRecord* FmRecord = nullptr;
+    TFmBrowse* FmBrowse = nullptr;
     Tfmpaset* fmpaset = nullptr;
     Tfmpassread* fmpassread = nullptr;
     TFmshowpawd* Fmshowpawd = nullptr;
