@@ -15,6 +15,8 @@ class QLineEdit;
 class QTimer;
 class SettingsStore;
 class TAlarmPage;
+class TBarChartPage;
+class TChartPage;
 class StatusLine;
 class TController;
 class TMonitorPage;
@@ -46,6 +48,8 @@ public:
     QLineEdit* recipeEdit(int monitor, int slot) const; // RecipeEdits
     TRecipePage* recipePage() const { return m_recipePage; }
     TAlarmPage* alarmPage() const { return m_alarmPage; }
+    TChartPage* chartPage() const { return m_chartPage; }
+    TBarChartPage* barChartPage() const { return m_barChartPage; }
     int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
 
@@ -112,6 +116,8 @@ private:
     TMonitorPage* m_monitorPage = nullptr;
     TRecipePage* m_recipePage = nullptr;
     TAlarmPage* m_alarmPage = nullptr;
+    TChartPage* m_chartPage = nullptr;
+    TBarChartPage* m_barChartPage = nullptr;
     std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
     StatusLine* m_statusLine = nullptr; // below the page buttons

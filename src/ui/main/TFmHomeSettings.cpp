@@ -4,9 +4,11 @@
 #include "core/Conversions.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
+#include "ui/dialogs/TFmChartSetting.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+#include "ui/pages/TChartPage.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -42,9 +44,13 @@ void TFmHome::FormShow()
     store.closeKey();
     m_windows.FmCommSetting->BtnOKClick();
 
-    // The chart settings and the record settings follow here, each key with its dialog's
-    // confirm operation, as those dialogs arrive; then the record timer is stopped, since
-    // recording never runs before Start.
+    store.openKey(store::programKey(QStringLiteral("FmChartSetting")));
+    m_windows.FmChartSetting->restoreSettings(store);
+    store.closeKey();
+    m_windows.FmChartSetting->BtnChtSetingOkClick();
+
+    // The record settings follow here with their dialog's confirm operation as it arrives; then the
+    // record timer is stopped, since recording never runs before Start.
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
@@ -77,11 +83,16 @@ void TFmHome::FormClose()
 
         store.openKey(store::programKey(QStringLiteral("FmCommSetting")));
         m_windows.FmCommSetting->storeSettings(store);
-        // The chart and record settings are stored here as their dialogs arrive.
+        store.closeKey();
+
+        store.openKey(store::programKey(QStringLiteral("FmChartSetting")));
+        m_windows.FmChartSetting->storeSettings(store);
+        // The record settings are stored here as their dialog arrives.
         store.closeKey();
     }
 
-    // The chart and record timers stop here, before TmrHome, as those pages arrive.
+    m_chartPage->stopSampling();
+    // The record timer stops here, between the two, as data recording arrives.
     m_tmrHome->stop();
     m_engine->Stop();
     // Closing the main window ends the program: no dialog stays behind.
