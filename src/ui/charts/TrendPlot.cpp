@@ -226,23 +226,31 @@ void TrendPlot::drawLines(QPainter& p, const QRect& plot, const charts::Range& y
             for (int c = 0; c < columns; ++c) {
                 const int from = int(qint64(c) * n / columns);
                 const int to = int(qint64(c + 1) * n / columns);
-                int lo = from, hi = from;
+                double lo = m_points.y(from, s), hi = lo;
+                bool lowFirst = true;
                 for (int row = from + 1; row < to; ++row) {
                     const double v = m_points.y(row, s);
-                    if (v < m_points.y(lo, s))
-                        lo = row;
-                    if (v > m_points.y(hi, s))
-                        hi = row;
+                    if (v < lo) {
+                        lo = v;
+                        lowFirst = false;
+                    } else if (v > hi) {
+                        hi = v;
+                        lowFirst = true;
+                    }
                 }
+                // The last extreme met comes last, so the line goes on from where it was.
                 const double x = plot.left() + c + 0.5;
-                polyline << QPointF(x, toY(m_points.y(std::min(lo, hi), s)))
-                         << QPointF(x, toY(m_points.y(std::max(lo, hi), s)));
+                polyline << QPointF(x, toY(lowFirst ? lo : hi)) << QPointF(x, toY(lowFirst ? hi : lo));
             }
         }
         QColor colour = slotColour(s / 2 + 1);
         if (shadow)
             colour = colour.lighter(170);
-        p.setPen(QPen(colour, 1, s % 2 ? Qt::DashDotDotLine : Qt::SolidLine));
+        QPen pen(colour, 1, s % 2 ? Qt::DashDotDotLine : Qt::SolidLine);
+        // On screen one pixel wide by the fast cosmetic path (a stroked 1-pixel dash pattern
+        // costs several times more); scaled for paper the line keeps its width in proportion.
+        pen.setCosmetic(!p.transform().isScaling());
+        p.setPen(pen);
         p.drawPolyline(polyline);
     }
     p.restore();
