@@ -62,10 +62,10 @@ void TChartPage::buildButtons()
     const Info infos[] = {{"BtnChtStart", "Start", 70},
                           {"BtnChtStop", "Stop", 70},
                           {"BtnChtClear", "Clear", 70},
-                          {"BtnChartA", "Monitor 1", 100},
-                          {"BtnChartB", "Monitor 2", 100},
-                          {"BtnChartC", "Monitor 3", 100},
-                          {"BtnChartSetting", "Chart Property...", 140},
+                          {"BtnChartA", "Monitor 1", 96},
+                          {"BtnChartB", "Monitor 2", 96},
+                          {"BtnChartC", "Monitor 3", 96},
+                          {"BtnChartSetting", "Chart Property...", 130},
                           {"BtnChartPrint", "Print", 80}};
     QList<QPushButton*> buttons;
     int left = 8;
