@@ -10,6 +10,7 @@
 #include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmBrowse.h"
+#include "ui/dialogs/TFmChartSetting.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmModifyAlarm.h"
@@ -22,6 +23,7 @@
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TAlarmPage.h"
+#include "ui/pages/TChartPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
 
@@ -49,6 +51,9 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
         dialogs, home->engine(), [home] { return home->CurrentMonitor(); }, home);
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
+    TChartPage* charts = home->chartPage();
+    w.FmChartSetting = new TFmChartSetting(
+        dialogs, charts->charts(), [charts](int msecs) { charts->setSampleInterval(msecs); }, home);
     w.FmWriting = new TFmWriting(home);
     home->recipePage()->attachWritingDialog(w.FmWriting);
     TAlarmPage* alarms = home->alarmPage();

@@ -6,6 +6,7 @@
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
 #include "ui/dialogs/TFmBarPage.h"
+#include "ui/dialogs/TFmChartSetting.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
 #include "ui/dialogs/TFmRecord.h"
@@ -18,6 +19,8 @@
 #include "ui/main/TController.h"
 #include "ui/pages/TAlarmHistoryPanel.h"
 #include "ui/pages/TAlarmPage.h"
+#include "ui/pages/TBarChartPage.h"
+#include "ui/pages/TChartPage.h"
 #include "ui/pages/TMonitorPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
@@ -85,7 +88,12 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     m_alarmPage = new TAlarmPage(dialogs, m_engine->model(), this);
     m_alarmPage->openTables();
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
-    m_pages = {m_monitorPage, new QWidget(this), m_alarmPage, m_recipePage, new QWidget(this)};
+    // Monitor 1's chart button comes marked; the bars are created with their page.
+    m_chartPage = new TChartPage(
+        dialogs, m_engine->model(), [this] { return m_dpScanDone; }, this);
+    m_barChartPage = new TBarChartPage(m_engine->model(), this);
+    m_barChartPage->ShowBars(1);
+    m_pages = {m_monitorPage, m_chartPage, m_alarmPage, m_recipePage, m_barChartPage};
     for (int p = 0; p < PageCount; ++p) {
         m_pages[size_t(p)]->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
         m_pages[size_t(p)]->setGeometry(6, 32, 786, 462);
@@ -108,6 +116,8 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     connect(m_monitorPage, &TMonitorPage::communicationClicked, this, &TFmHome::BtnDClick);
     connect(m_monitorPage, &TMonitorPage::passwordClicked, this, &TFmHome::Button5Click);
     connect(m_monitorPage, &TMonitorPage::setReleased, this, &TFmHome::SetHandler);
+    connect(m_chartPage, &TChartPage::chartSettingClicked, this,
+            [this] { bringUp(m_windows.FmChartSetting); });
     connect(m_engine.get(), &TCommController::updateRequested, this, &TFmHome::applyEngineUpdate,
             Qt::QueuedConnection);
 
@@ -341,9 +351,10 @@ void TFmHome::TmrHomeTimer()
         t->showValues(pv, sv, out);
     }
     m_statusLine->setStatistics(m_engine->statisticsCopy());
-    // Last: a print that fails is reported without holding up the tiles.
+    // The bars before the print check: a print that fails is reported without holding up
+    // the tiles or the bars.
+    m_barChartPage->updateBars();
     m_alarmPage->history()->autoPrintCheck();
-    // The bar charts join this tick with their page.
 }
 
 void TFmHome::applyEngineUpdate(const EngineUpdate& update)

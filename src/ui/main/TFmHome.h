@@ -15,6 +15,8 @@ class QLineEdit;
 class QTimer;
 class SettingsStore;
 class TAlarmPage;
+class TBarChartPage;
+class TChartPage;
 class StatusLine;
 class TController;
 class TMonitorPage;
@@ -51,6 +53,8 @@ public:
     TAlarmPage* alarmPage() const { return m_alarmPage; }
     // The record settings and the record timer `TmrRecord`.
     record::DataRecorder& recorder() const { return *m_recorder; }
+    TChartPage* chartPage() const { return m_chartPage; }
+    TBarChartPage* barChartPage() const { return m_barChartPage; }
     int CurrentMonitor() const;
     bool DpScanDone() const { return m_dpScanDone; }
 
@@ -119,6 +123,8 @@ private:
     TMonitorPage* m_monitorPage = nullptr;
     TRecipePage* m_recipePage = nullptr;
     TAlarmPage* m_alarmPage = nullptr;
+    TChartPage* m_chartPage = nullptr;
+    TBarChartPage* m_barChartPage = nullptr;
     std::array<PageButton*, 6> m_pageButtons{}; // ImgButton1..ImgButton6 (index 5 unused)
     QTimer* m_tmrHome = nullptr;
     record::DataRecorder* m_recorder = nullptr;

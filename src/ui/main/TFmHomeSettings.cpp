@@ -5,10 +5,13 @@
 #include "record/DataRecorder.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
+#include "ui/dialogs/TFmAlmDlg.h"
+#include "ui/dialogs/TFmChartSetting.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmRecord.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+#include "ui/pages/TChartPage.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -32,7 +35,10 @@ void TFmHome::FormShow()
 {
     SettingsStore store(m_settings);
     store.setRoot(SettingsStore::Root::LocalMachine);
-    // The alarm message dialog is shown and hidden here once it is part of the program.
+    // The alarm message dialog is shown once and hidden at once, so that it has its place and
+    // size before the first alarm.
+    m_windows.FmAlmDlg->show();
+    m_windows.FmAlmDlg->hide();
 
     store.openKey(store::programKey(QStringLiteral("FmHome")));
     setCompanyTitle(store.readString(QStringLiteral("HmTitle")));
@@ -44,7 +50,10 @@ void TFmHome::FormShow()
     store.closeKey();
     m_windows.FmCommSetting->BtnOKClick();
 
-    // The chart settings follow here with their dialog's confirm operation.
+    store.openKey(store::programKey(QStringLiteral("FmChartSetting")));
+    m_windows.FmChartSetting->restoreSettings(store);
+    store.closeKey();
+    m_windows.FmChartSetting->BtnChtSetingOkClick();
 
     store.openKey(store::programKey(QStringLiteral("FmRecord")));
     m_windows.FmRecord->restoreSettings(store);
@@ -85,7 +94,10 @@ void TFmHome::FormClose()
 
         store.openKey(store::programKey(QStringLiteral("FmCommSetting")));
         m_windows.FmCommSetting->storeSettings(store);
-        // The chart settings are stored here as their dialog arrives.
+        store.closeKey();
+
+        store.openKey(store::programKey(QStringLiteral("FmChartSetting")));
+        m_windows.FmChartSetting->storeSettings(store);
         store.closeKey();
 
         store.openKey(store::programKey(QStringLiteral("FmRecord")));
@@ -93,7 +105,8 @@ void TFmHome::FormClose()
         store.closeKey();
     }
 
-    // The chart timer stops here, first, as its page arrives.
+    // The chart timer first, then the record timer, then TmrHome.
+    m_chartPage->stopSampling();
     m_recorder->switchTimer(false);
     m_tmrHome->stop();
     m_engine->Stop();

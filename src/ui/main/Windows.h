@@ -4,6 +4,7 @@ class TFmHome;
 class TFmCommSetting;
 class TFmSetPage;
 class TFmBarPage;
+class TFmChartSetting;
 class TFmWriting;
 class TFmAddAlarm;
 class TFmModifyAlarm;
@@ -18,14 +19,14 @@ class TForm1;
 class TFmTitle;
 
 // Every window of the program, created once at start in this order and kept for the whole
-// run; after start-up each window reaches the others through this table. The windows still
-// to come (chart settings) take their places in the creation order as they arrive.
+// run; after start-up each window reaches the others through this table.
 struct Windows
 {
     TFmHome* FmHome = nullptr;
     TFmCommSetting* FmCommSetting = nullptr;
     TFmSetPage* FmSetPage = nullptr;
     TFmBarPage* FmBarPage = nullptr;
+    TFmChartSetting* FmChartSetting = nullptr;
     TFmWriting* FmWriting = nullptr;
     TFmAddAlarm* FmAddAlarm = nullptr;
     TFmModifyAlarm* FmModifyAlarm = nullptr;
