@@ -2,6 +2,7 @@
 // fields after Add, Modify and Delete, a raised alarm on screen and in the count table, and the
 // history's printouts read back from PDF.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
@@ -42,13 +43,7 @@ struct Run
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         g_dialogs->messages.clear();
         g_dialogs->printDialogs = 0;
-        StartOptions options;
-        options.makeEngine = [this] {
-            auto* line = new FakeLine(&log);
-            line->portExists = false;
-            return std::make_unique<TCommController>(
-                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-        };
+        const StartOptions options = portlessStart(&log);
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start: %s", qPrintable(g_dialogs->messages.join('\n')));

@@ -2,6 +2,7 @@
 // rolling rule on the points held, what a lost slot or a bad text adds, printing read back
 // from PDF, every refusal of the settings dialog, and the chart settings across a restart.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
@@ -40,13 +41,7 @@ struct Run
     {
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         g_dialogs->messages.clear();
-        StartOptions options;
-        options.makeEngine = [this] {
-            auto* line = new FakeLine(&log);
-            line->portExists = false;
-            return std::make_unique<TCommController>(
-                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-        };
+        const StartOptions options = portlessStart(&log);
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start: %s", qPrintable(g_dialogs->messages.join('\n')));

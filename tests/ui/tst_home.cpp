@@ -1,6 +1,7 @@
 // The main window: start-up state, page switching, the Monitor page buttons, the refresh of
 // the tiles from the station model, the engine's update requests and the DP dialog.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
@@ -27,16 +28,6 @@ namespace {
 
 RecordingDialogs* g_dialogs = nullptr;
 
-// The engine talks to a line with no port behind it: the window can be started without any
-// serial device being touched.
-std::unique_ptr<TCommController> portlessEngine(FakeLine::Log* log)
-{
-    auto* line = new FakeLine(log);
-    line->portExists = false;
-    return std::make_unique<TCommController>(
-        std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-}
-
 struct Home
 {
     FakeLine::Log log;
@@ -50,9 +41,7 @@ struct Home
     {
         g_dialogs->messages.clear();
         qputenv("QUILLMERE_HOME", folder.path().toLocal8Bit());
-        StartOptions options;
-        options.makeEngine = [this] { return portlessEngine(&log); };
-        options.pictureFolder = pictures;
+        const StartOptions options = portlessStart(&log, pictures);
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("start-up failed: %s", qPrintable(g_dialogs->messages.join('\n')));

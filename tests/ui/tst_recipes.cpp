@@ -1,6 +1,7 @@
 // The recipe page in the running program: what SAVE puts on disk, what Load puts in the edits,
 // the boxes the operator sees, and the writes posted to the engine, one pending at a time.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
@@ -37,13 +38,7 @@ struct Run
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         g_dialogs->messages.clear();
         g_dialogs->icons.clear();
-        StartOptions options;
-        options.makeEngine = [this] {
-            auto* line = new FakeLine(&log);
-            line->portExists = false;
-            return std::make_unique<TCommController>(
-                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-        };
+        const StartOptions options = portlessStart(&log);
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start");

@@ -1,6 +1,7 @@
 // Recording in the running program: the record dialog's OK and closing, the "Record...." entry,
 // Start, the store at close, a restart, the folder chooser and the status line.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "alarms/AlarmDatabases.h"
 #include "app/QuillmereApplication.h"
@@ -42,13 +43,7 @@ struct Run
     void start()
     {
         g_dialogs->messages.clear();
-        StartOptions options;
-        options.makeEngine = [this] {
-            auto* line = new FakeLine(&log);
-            line->portExists = false;
-            return std::make_unique<TCommController>(
-                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-        };
+        const StartOptions options = portlessStart(&log);
         program = std::make_unique<Program>(*g_dialogs, options);
         QVERIFY(program->start());
     }

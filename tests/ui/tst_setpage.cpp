@@ -2,6 +2,7 @@
 // leaves as the pending write (or refuses, and with which box), the keypads, and which controls
 // each selector text shows.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
@@ -100,10 +101,7 @@ private slots:
     {
         m_dialogs = RecordingDialogs();
         m_monitor = 2;
-        auto* line = new FakeLine(&m_log);
-        line->portExists = false;
-        m_engine = std::make_unique<TCommController>(
-            std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
+        m_engine = portlessEngine(&m_log);
         m_dlg = std::make_unique<TFmSetPage>(m_dialogs, *m_engine, [this] { return m_monitor; });
     }
     void cleanup()

@@ -2,6 +2,7 @@
 // the store at closing, their failures, one program per home, the communication dialog, the
 // operator lock and the company title as the running program wires them.
 #include "../unit/FakeLine.h"
+#include "PortlessStart.h"
 #include "RecordingDialogs.h"
 #include "alarms/AlarmDatabases.h"
 #include "app/QuillmereApplication.h"
@@ -93,13 +94,7 @@ struct Run
     Run()
     {
         g_dialogs->messages.clear();
-        StartOptions options;
-        options.makeEngine = [this] {
-            auto* line = new FakeLine(&log);
-            line->portExists = false;
-            return std::make_unique<TCommController>(
-                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
-        };
+        const StartOptions options = portlessStart(&log);
         program = std::make_unique<Program>(*g_dialogs, options);
         started = program->start();
     }
@@ -236,13 +231,7 @@ void TestSettings::restoreFailures()
     g_dialogs->messages.clear();
     store::RegistryFile file(f.store());
     FakeLine::Log log;
-    StartOptions options;
-    options.makeEngine = [&log] {
-        auto* fake = new FakeLine(&log);
-        fake->portExists = false;
-        return std::make_unique<TCommController>(
-            std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(fake)));
-    };
+    const StartOptions options = portlessStart(&log);
     std::unique_ptr<TFmHome> home(createWindows(*g_dialogs, file, options).FmHome);
     QString error;
     try {
