@@ -1,5 +1,8 @@
 #include "ui/main/TFmHome.h"
 
+#include "core/Home.h"
+#include "publish/MqttPublisher.h"
+
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "record/DataRecorder.h"
@@ -144,11 +147,34 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
+    startPublishing();
+}
+
+void TFmHome::startPublishing()
+{
+    const publish::PublishSettings settings =
+        publish::readPublishSettings(core::homeFolder() + QStringLiteral("/publish.ini"));
+    if (!settings.enabled) {
+        // A file that is wrong is said once; polling goes on without the broker.
+        if (!settings.error.isEmpty())
+            m_statusLine->setSegment(QStringLiteral("mqtt"),
+                                     QStringLiteral("MQTT off: ") + settings.error);
+        return;
+    }
+    m_publisher = new publish::MqttPublisher(
+        settings, *m_engine, [this](int m, int s) { return tile(m, s)->titleText(); }, this);
+    connect(
+        m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
+        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
+    m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
 }
 
 TFmHome::~TFmHome()
 {
     m_engine->Stop();
+    // It reads the engine's model: it goes before the engine does.
+    delete m_publisher;
+    m_publisher = nullptr;
 }
 
 void TFmHome::buildTitleAndPageButtons()
@@ -373,6 +399,8 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
     case EngineUpdate::Alarm:
         QApplication::beep();
         m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);
+        if (m_publisher)
+            m_publisher->alarmRaised(update.monitor, update.slot, update.text, update.countText);
         break;
     }
 }

@@ -27,6 +27,9 @@ class RegistryFile;
 namespace record {
 class DataRecorder;
 }
+namespace publish {
+class MqttPublisher;
+}
 
 // The main window: a frame holding five pages in one rectangle, the title line, the page
 // buttons along the bottom, the refresh timer, and the polling engine it owns. The pages are
@@ -91,6 +94,8 @@ public:
     void SetHandler(TController* tile);
     // The status line along the bottom: the lines' health, then what later features add.
     StatusLine* statusLine() const { return m_statusLine; }
+    // Null unless <home>/publish.ini configures a broker.
+    publish::MqttPublisher* publisher() const { return m_publisher; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -103,6 +108,7 @@ private:
     void switchPage(int pageButton);
     void loadPicture(PageButton* button, const QString& file);
     void restoreHomeValues(SettingsStore& store);
+    void startPublishing();
     void storeHomeValues(SettingsStore& store);
 
     DialogService& m_dialogs;
@@ -129,4 +135,5 @@ private:
     QTimer* m_tmrHome = nullptr;
     record::DataRecorder* m_recorder = nullptr;
     StatusLine* m_statusLine = nullptr; // below the page buttons
+    publish::MqttPublisher* m_publisher = nullptr;
 };

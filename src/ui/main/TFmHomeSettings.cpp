@@ -11,6 +11,8 @@
 #include "ui/dialogs/TFmRecord.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+
+#include "publish/MqttPublisher.h"
 #include "ui/pages/TChartPage.h"
 
 #include <QDialog>
@@ -110,6 +112,9 @@ void TFmHome::FormClose()
     m_recorder->switchTimer(false);
     m_tmrHome->stop();
     m_engine->Stop();
+    // The broker hears "offline" from us, not only as the last will.
+    if (m_publisher)
+        m_publisher->stop();
     // Closing the main window ends the program: no dialog stays behind.
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         dialog->hide();

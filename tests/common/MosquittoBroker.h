@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away Mosquitto broker for a test: Debian's mosquitto with a config file of its own
+// in a temporary folder, listening on a free loopback port, optionally wanting a password.
+// Stopped when the object goes; stop() and start() again keep the port and, as a real
+// broker with persistence does, the retained messages and the subscribers' sessions.
+class MosquittoBroker
+{
+public:
+    MosquittoBroker();
+    ~MosquittoBroker();
+    MosquittoBroker(const MosquittoBroker&) = delete;
+    MosquittoBroker& operator=(const MosquittoBroker&) = delete;
+
+    // Empty when the broker is installed; otherwise why a test must skip.
+    QString missingReason() const { return m_missing; }
+    // Before the first start: only `user` with `password` may connect.
+    bool requirePassword(const QString& user, const QString& password);
+
+    // Starts and waits until the port takes connections; false with errorString().
+    bool start();
+    void stop();
+    QString errorString() const { return m_error; }
+    int port() const { return m_port; }
+
+private:
+    QString m_bin;
+    QString m_missing;
+    QString m_error;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+    bool m_passwords = false;
+};
