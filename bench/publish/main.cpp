@@ -1,0 +1,92 @@
+// From a new reading in the station model to its arrival at a subscriber of a local broker,
+// and the thread time per published message: the bench plays the engine (it writes the model
+// and emits the update) and runs the user-interface thread's event loop, where the publisher
+// copies the slot and hands the message to libmosquitto.
+#include "BenchFigures.h"
+#include "MosquittoBroker.h"
+#include "MqttSubscriber.h"
+#include "engine/TCommController.h"
+#include "publish/MqttPublisher.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+double nowMs()
+{
+    return double(std::chrono::steady_clock::now().time_since_epoch().count()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int readings = int(bench::option(app.arguments(), QStringLiteral("--readings"), 300));
+    MosquittoBroker broker;
+    if (!broker.start()) {
+        std::printf("no broker: %s\n", qPrintable(broker.errorString()));
+        return 1;
+    }
+    const QString prefix = QStringLiteral("bench/publish");
+    MqttSubscriber subscriber(broker.port(), prefix + QStringLiteral("/monitor1/slot1/state"));
+    while (!subscriber.subscribed())
+        QThread::msleep(10);
+
+    TCommController engine; // not started: the bench plays the engine
+    publish::PublishSettings settings;
+    settings.enabled = true;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = broker.port();
+    settings.prefix = prefix;
+    settings.qos = 1;
+    publish::MqttPublisher publisher(settings, engine, [](int, int) { return QString(); });
+    while (!publisher.statusText().contains(QLatin1String("connected to")))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    std::vector<double> latency, uiMs, engineMs;
+    for (int i = 0; i < readings; ++i) {
+        const QString pv = QString::number(100 + i) + QStringLiteral(".5");
+        const int before = int(subscriber.messages().size());
+        const double t0 = nowMs();
+        double engineCpu = bench::threadCpuMs();
+        {
+            QMutexLocker lock(&engine.model().mutex);
+            engine.model().station(1, 1).PvText = pv;
+        }
+        EngineUpdate update;
+        update.kind = EngineUpdate::Indicator;
+        update.monitor = 1;
+        update.slot = 1;
+        Q_EMIT engine.updateRequested(update);
+        engineMs.push_back(bench::threadCpuMs() - engineCpu);
+        const double uiCpu = bench::threadCpuMs();
+        QCoreApplication::processEvents();
+        uiMs.push_back(bench::threadCpuMs() - uiCpu);
+        for (;;) {
+            const auto messages = subscriber.messages();
+            if (messages.size() > before && messages.last().payload.contains(pv.toUtf8())) {
+                latency.push_back(double(messages.last().arrivedNs) / 1e6 - t0);
+                break;
+            }
+            QThread::usleep(100);
+        }
+    }
+    publisher.stop();
+
+    const bench::Summary l = bench::summarize(latency);
+    const bench::Summary u = bench::summarize(uiMs);
+    const bench::Summary e = bench::summarize(engineMs);
+    std::printf("readings: %d, broker on 127.0.0.1:%d, QoS 1\n", l.count, broker.port());
+    std::printf("latency ms: median %.2f, max %.2f (target: median <= 50, max <= 600)\n", l.median,
+                l.max);
+    std::printf("UI thread ms per message: median %.4f, max %.4f (target <= 0.05)\n", u.median,
+                u.max);
+    std::printf("engine thread ms per message (the update's emit, lock and copy): median %.4f\n",
+                e.median);
+    std::printf("publish latency ms: %.2f\n", l.median);
+    return 0;
+}
