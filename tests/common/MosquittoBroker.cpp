@@ -72,6 +72,40 @@ bool MosquittoBroker::requirePassword(const QString& user, const QString& passwo
     return m_passwords;
 }
 
+QString MosquittoBroker::caFile() const
+{
+    return m_dir.path() + QStringLiteral("/ca.pem");
+}
+
+bool MosquittoBroker::enableTls()
+{
+    const QString d = m_dir.path() + QLatin1Char('/');
+    QFile ext(d + QStringLiteral("server.ext"));
+    if (!ext.open(QIODevice::WriteOnly))
+        return false;
+    ext.write("subjectAltName=IP:127.0.0.1\n");
+    ext.close();
+    const QList<QStringList> steps{
+        {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "ca.key", "-out",
+         d + "ca.pem", "-days", "2", "-subj", "/CN=Quillmere test CA"},
+        {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", d + "server.key", "-out",
+         d + "server.csr", "-subj", "/CN=127.0.0.1"},
+        {"x509", "-req", "-in", d + "server.csr", "-CA", d + "ca.pem", "-CAkey", d + "ca.key",
+         "-CAcreateserial", "-out", d + "server.pem", "-days", "2", "-extfile", d + "server.ext"}};
+    for (const QStringList& step : steps) {
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(QStringLiteral("openssl"), step);
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+            m_error = QStringLiteral("openssl %1 failed: %2")
+                          .arg(step.first(), QString::fromLocal8Bit(openssl.readAll()));
+            return false;
+        }
+    }
+    m_tlsPort = freeLoopbackPort();
+    return m_tlsPort != 0;
+}
+
 bool MosquittoBroker::start()
 {
     if (!m_missing.isEmpty() || !m_dir.isValid() || m_port == 0) {
@@ -92,6 +126,12 @@ bool MosquittoBroker::start()
                 "/passwords\n";
     else
         text += "allow_anonymous true\n";
+    if (m_tlsPort) {
+        const QByteArray d = QFile::encodeName(m_dir.path()) + "/";
+        // Listener options follow their listener; the plain one is given first.
+        text += "listener " + QByteArray::number(m_tlsPort) + " 127.0.0.1\ncafile " + d +
+                "ca.pem\ncertfile " + d + "server.pem\nkeyfile " + d + "server.key\n";
+    }
     // As root the broker would switch to its own user, who cannot enter our folder.
     if (::geteuid() == 0)
         text += "user root\n";

@@ -21,6 +21,12 @@ public:
     // Before the first start: only `user` with `password` may connect.
     bool requirePassword(const QString& user, const QString& password);
 
+    // Before the first start: a second listener with TLS (a CA and a server certificate for
+    // 127.0.0.1 made with openssl); the plain one stays for the test's own subscriber.
+    bool enableTls();
+    int tlsPort() const { return m_tlsPort; }
+    QString caFile() const;
+
     // Starts and waits until the port takes connections; false with errorString().
     bool start();
     void stop();
@@ -35,4 +41,5 @@ private:
     QProcess m_process;
     int m_port = 0;
     bool m_passwords = false;
+    int m_tlsPort = 0;
 };

@@ -74,6 +74,7 @@ class TestPublishSim : public QObject
 private Q_SLOTS:
     void statesAlarmsThroughRestartAndOffline();
     void wrongCredentialsAreShown();
+    void tlsConnectsWithTheCaFile();
     void badFileIsShownAndPollingGoesOn_data();
     void badFileIsShownAndPollingGoesOn();
 };
@@ -184,6 +185,32 @@ void TestPublishSim::wrongCredentialsAreShown()
     QVERIFY2(mqttSegment(program.windows().FmHome).contains("authori"),
              qPrintable(mqttSegment(program.windows().FmHome)));
     program.windows().FmHome->close();
+}
+
+void TestPublishSim::tlsConnectsWithTheCaFile()
+{
+    MosquittoBroker broker;
+    if (!broker.missingReason().isEmpty())
+        QSKIP(qPrintable(broker.missingReason()));
+    QVERIFY2(broker.enableTls(), qPrintable(broker.errorString()));
+    QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+    MqttSubscriber subscriber(broker.port(), Prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(subscriber.subscribed(), 10000);
+    SimProcess sim(SimArgs);
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
+    writeIni(sim.home(), "host=127.0.0.1\nport=" + QByteArray::number(broker.tlsPort()) +
+                             "\nprefix=" + Prefix.toUtf8() +
+                             "\ntls=true\ncafile=" + QFile::encodeName(broker.caFile()) + "\n");
+    Program program(*g_dialogs);
+    QVERIFY(program.start());
+    TFmHome* home = program.windows().FmHome;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        mqttSegment(home), QStringLiteral("MQTT: connected to 127.0.0.1:%1").arg(broker.tlsPort()),
+        10000);
+    // The certificate was checked: what went over TLS reaches the plain listener's subscriber.
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.last(Prefix + "/status"), QByteArray("online"), 10000);
+    home->close();
 }
 
 void TestPublishSim::badFileIsShownAndPollingGoesOn_data()
