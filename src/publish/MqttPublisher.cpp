@@ -52,6 +52,7 @@ MqttPublisher::MqttPublisher(const PublishSettings& settings, TCommController& e
     mosquitto_connect_callback_set(m_mosq, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_mosq, &MqttPublisher::onPublish);
+    mosquitto_log_callback_set(m_mosq, &MqttPublisher::onLog);
     mosquitto_reconnect_delay_set(m_mosq, 1, 30, true);
     const QByteArray will = (m_settings.prefix + QStringLiteral("/status")).toUtf8();
     mosquitto_will_set(m_mosq, will.constData(), 7, "offline", m_settings.qos, true);
@@ -290,6 +291,26 @@ void MqttPublisher::onDisconnect(mosquitto*, void* self, int rc)
         [p, reason] {
             // A refusal says more than the disconnect that follows it.
             p->setState(false, p->m_refusal.isEmpty() ? reason : p->m_refusal);
+        },
+        Qt::QueuedConnection);
+}
+
+void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
+{
+    // A TLS handshake that fails (a certificate not trusted, another host name) reaches no
+    // callback but this one; the operator must see why the broker is not reached.
+    if (!(level & MOSQ_LOG_ERR))
+        return;
+    auto* p = static_cast<MqttPublisher*>(self);
+    const QString reason = QStringLiteral("%1:%2: %3")
+                               .arg(p->m_settings.host)
+                               .arg(p->m_settings.port)
+                               .arg(QString::fromUtf8(text));
+    QMetaObject::invokeMethod(
+        p,
+        [p, reason] {
+            if (!p->m_connected)
+                p->setState(false, reason);
         },
         Qt::QueuedConnection);
 }

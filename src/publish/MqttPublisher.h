@@ -63,6 +63,7 @@ private:
     static void onConnect(mosquitto* mosq, void* self, int rc);
     static void onDisconnect(mosquitto* mosq, void* self, int rc);
     static void onPublish(mosquitto* mosq, void* self, int mid);
+    static void onLog(mosquitto* mosq, void* self, int level, const char* text);
 
     PublishSettings m_settings;
     TCommController& m_engine;

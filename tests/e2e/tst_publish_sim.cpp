@@ -75,6 +75,7 @@ private Q_SLOTS:
     void statesAlarmsThroughRestartAndOffline();
     void wrongCredentialsAreShown();
     void tlsConnectsWithTheCaFile();
+    void untrustedCertificateIsShown();
     void badFileIsShownAndPollingGoesOn_data();
     void badFileIsShownAndPollingGoesOn();
 };
@@ -208,8 +209,28 @@ void TestPublishSim::tlsConnectsWithTheCaFile()
     QTRY_COMPARE_WITH_TIMEOUT(
         mqttSegment(home), QStringLiteral("MQTT: connected to 127.0.0.1:%1").arg(broker.tlsPort()),
         10000);
-    // The certificate was checked: what went over TLS reaches the plain listener's subscriber.
+    // What went over TLS reaches the plain listener's subscriber.
     QTRY_COMPARE_WITH_TIMEOUT(subscriber.last(Prefix + "/status"), QByteArray("online"), 10000);
+    home->close();
+}
+
+void TestPublishSim::untrustedCertificateIsShown()
+{
+    MosquittoBroker broker;
+    if (!broker.missingReason().isEmpty())
+        QSKIP(qPrintable(broker.missingReason()));
+    QVERIFY2(broker.enableTls(), qPrintable(broker.errorString()));
+    QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+    SimProcess sim(SimArgs);
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
+    // The system's CAs are readable but never signed the test broker's certificate.
+    writeIni(sim.home(), "host=127.0.0.1\nport=" + QByteArray::number(broker.tlsPort()) +
+                             "\ntls=true\ncafile=/etc/ssl/certs/ca-certificates.crt\n");
+    Program program(*g_dialogs);
+    QVERIFY(program.start());
+    TFmHome* home = program.windows().FmHome;
+    QTRY_VERIFY_WITH_TIMEOUT(mqttSegment(home).contains("certificate verify failed"), 10000);
     home->close();
 }
 
