@@ -1,7 +1,9 @@
 // From a new reading in the station model to its arrival at a subscriber of a local broker,
 // and the thread time per published message: the bench plays the engine (it writes the model
 // and emits the update) and runs the user-interface thread's event loop, where the publisher
-// copies the slot and hands the message to libmosquitto.
+// copies the slot and hands the message to libmosquitto. The reference is a bare libmosquitto
+// client publishing a message of the same size to the same subscriber in the same run: the
+// broker's own round trip.
 #include "BenchFigures.h"
 #include "MosquittoBroker.h"
 #include "MqttSubscriber.h"
@@ -12,6 +14,7 @@
 #include <QThread>
 #include <chrono>
 #include <cstdio>
+#include <mosquitto.h>
 
 namespace {
 
@@ -77,6 +80,35 @@ int main(int argc, char* argv[])
     }
     publisher.stop();
 
+    // Reference: the same way through the broker without the program around it.
+    std::vector<double> reference;
+    mosquitto_lib_init();
+    mosquitto* bare = mosquitto_new("bench-publish-reference", true, nullptr);
+    if (bare && mosquitto_connect(bare, "127.0.0.1", broker.port(), 30) == MOSQ_ERR_SUCCESS &&
+        mosquitto_loop_start(bare) == MOSQ_ERR_SUCCESS) {
+        const QByteArray topic = (prefix + QStringLiteral("/monitor1/slot1/state")).toUtf8();
+        for (int i = 0; i < readings; ++i) {
+            const QByteArray payload =
+                QByteArray("{\"reference\":") + QByteArray::number(i) + QByteArray(120, ' ') + '}';
+            const int before = int(subscriber.messages().size());
+            const double t0 = nowMs();
+            mosquitto_publish(bare, nullptr, topic.constData(), int(payload.size()),
+                              payload.constData(), 1, false);
+            for (;;) {
+                const auto messages = subscriber.messages();
+                if (messages.size() > before && messages.last().payload == payload) {
+                    reference.push_back(double(messages.last().arrivedNs) / 1e6 - t0);
+                    break;
+                }
+                QThread::usleep(100);
+            }
+        }
+        mosquitto_disconnect(bare);
+        mosquitto_loop_stop(bare, false);
+    }
+    if (bare)
+        mosquitto_destroy(bare);
+
     const bench::Summary l = bench::summarize(latency);
     const bench::Summary u = bench::summarize(uiMs);
     const bench::Summary e = bench::summarize(engineMs);
@@ -87,6 +119,12 @@ int main(int argc, char* argv[])
                 u.max);
     std::printf("engine thread ms per message (the update's emit, lock and copy): median %.4f\n",
                 e.median);
+    if (!reference.empty()) {
+        const bench::Summary r = bench::summarize(reference);
+        std::printf("reference, a bare libmosquitto client: median %.2f, max %.2f; ratio of "
+                    "medians %.2f\n",
+                    r.median, r.max, l.median / r.median);
+    }
     std::printf("publish latency ms: %.2f\n", l.median);
     return 0;
 }
