@@ -75,6 +75,7 @@ private Q_SLOTS:
     void statesAlarmsThroughRestartAndOffline();
     void wrongCredentialsAreShown();
     void tlsConnectsWithTheCaFile();
+    void untrustedCertificateIsShown_data();
     void untrustedCertificateIsShown();
     void badFileIsShownAndPollingGoesOn_data();
     void badFileIsShownAndPollingGoesOn();
@@ -214,8 +215,20 @@ void TestPublishSim::tlsConnectsWithTheCaFile()
     home->close();
 }
 
+void TestPublishSim::untrustedCertificateIsShown_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("systemCas");
+    // The system's CAs are readable but never signed the test broker's certificate.
+    QTest::newRow("unknown CA") << QByteArray("127.0.0.1") << true;
+    // Signed by the right CA, but for 127.0.0.1, not for the name the program was given.
+    QTest::newRow("other host name") << QByteArray("localhost") << false;
+}
+
 void TestPublishSim::untrustedCertificateIsShown()
 {
+    QFETCH(QByteArray, host);
+    QFETCH(bool, systemCas);
     MosquittoBroker broker;
     if (!broker.missingReason().isEmpty())
         QSKIP(qPrintable(broker.missingReason()));
@@ -224,9 +237,10 @@ void TestPublishSim::untrustedCertificateIsShown()
     SimProcess sim(SimArgs);
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
-    // The system's CAs are readable but never signed the test broker's certificate.
-    writeIni(sim.home(), "host=127.0.0.1\nport=" + QByteArray::number(broker.tlsPort()) +
-                             "\ntls=true\ncafile=/etc/ssl/certs/ca-certificates.crt\n");
+    const QByteArray caFile = systemCas ? QByteArray("/etc/ssl/certs/ca-certificates.crt")
+                                        : QFile::encodeName(broker.caFile());
+    writeIni(sim.home(), "host=" + host + "\nport=" + QByteArray::number(broker.tlsPort()) +
+                             "\ntls=true\ncafile=" + caFile + "\n");
     Program program(*g_dialogs);
     QVERIFY(program.start());
     TFmHome* home = program.windows().FmHome;
