@@ -54,10 +54,11 @@ void TestPublish::alarmPayloadNamesItsKind()
 {
     const QDateTime time(QDate(2026, 12, 9), QTime(10, 25, 7, 5), Qt::UTC);
     QCOMPARE(
-        publish::alarmPayload(2, 7, "Monitor:2,Controller:7-->Deviation High Alarm!", "01", time),
-        QByteArray("{\"count\":\"01\",\"kind\":\"high\",\"line\":\"Monitor:2,Controller:7-->"
-                   "Deviation High Alarm!\",\"monitor\":2,\"slot\":7,\"time\":\"2026-12-09T10:"
-                   "25:07.005Z\"}"));
+        publish::alarmPayload(2, 7, "Monitor:2,Controller:7-->Deviation High Alarm!", "01", time,
+                              "2026-12-09T10:20:00.000Z/12"),
+        QByteArray("{\"count\":\"01\",\"id\":\"2026-12-09T10:20:00.000Z/12\",\"kind\":\"high\","
+                   "\"line\":\"Monitor:2,Controller:7-->Deviation High Alarm!\",\"monitor\":2,"
+                   "\"slot\":7,\"time\":\"2026-12-09T10:25:07.005Z\"}"));
 }
 
 void TestPublish::fullQueueDropsTheOldestAndSaysHowMany()
