@@ -118,9 +118,10 @@ bool MosquittoBroker::start()
         m_error = f.errorString();
         return false;
     }
-    QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n" +
-                      "log_dest stdout\npersistence true\npersistence_location " +
-                      QFile::encodeName(m_dir.path()) + "/\n";
+    QByteArray text =
+        "listener " + QByteArray::number(m_port) + " 127.0.0.1\n" +
+        "log_dest stdout\npersistence true\nautosave_interval 1\npersistence_location " +
+        QFile::encodeName(m_dir.path()) + "/\n";
     if (m_passwords)
         text += "allow_anonymous false\npassword_file " + QFile::encodeName(m_dir.path()) +
                 "/passwords\n";
@@ -154,6 +155,14 @@ bool MosquittoBroker::start()
         QThread::msleep(20);
     }
     return true;
+}
+
+void MosquittoBroker::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 void MosquittoBroker::stop()
