@@ -178,11 +178,8 @@ void MqttPublisher::delivered(int mid)
         QMetaObject::invokeMethod(
             this,
             [this] {
-                // All out: the file would send them again at the next start.
-                if (m_keptOnDisk && m_queue.empty() && undelivered().isEmpty()) {
-                    QFile::remove(m_settings.queueFile);
-                    m_keptOnDisk = false;
-                }
+                if (m_keptOnDisk && !m_stopped)
+                    keepUndelivered();
                 announceStatus();
             },
             Qt::QueuedConnection);
@@ -206,8 +203,12 @@ void MqttPublisher::keepUndelivered()
     if (m_settings.queueFile.isEmpty())
         return;
     const QList<QByteArray> all = undelivered();
-    if (all.isEmpty() && !m_keptOnDisk)
+    if (all.isEmpty()) {
+        // Everything out: a file left behind would send it again at the next start.
+        if (m_keptOnDisk && QFile::remove(m_settings.queueFile))
+            m_keptOnDisk = false;
         return;
+    }
     QSaveFile file(m_settings.queueFile);
     if (file.open(QIODevice::WriteOnly)) {
         for (const QByteArray& payload : all)
