@@ -34,9 +34,13 @@ public:
     // Ends the broker as a crash would (SIGKILL): no DISCONNECT, no last words on the socket.
     void kill();
     QString errorString() const { return m_error; }
+    // What the broker logged, every packet included, over all its starts.
+    QByteArray log() const;
     int port() const { return m_port; }
 
 private:
+    QString logFile() const;
+
     QString m_bin;
     QString m_missing;
     QString m_error;

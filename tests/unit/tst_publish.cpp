@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -42,17 +43,21 @@ bool connected(const publish::MqttPublisher& publisher)
     return publisher.statusText().startsWith(QStringLiteral("MQTT: connected"));
 }
 
-// The alarms' lines as the subscriber got them, after checking that their identities are
-// those of one run, numbered 1, 2, 3... in arrival order: each alarm once, in order.
+// The alarms' lines as a subscriber that drops repeats by their identity takes them, after
+// checking that the identities are those of one run, numbered 1, 2, 3... in arrival order.
 QStringList arrivedInOrderOnce(const MqttSubscriber& subscriber)
 {
     QStringList lines;
     QString run;
+    QSet<QString> seen;
     for (const QByteArray& payload : subscriber.payloads(Alarms)) {
         const QJsonObject alarm = QJsonDocument::fromJson(payload).object();
         const QString id = alarm.value(QStringLiteral("id")).toString();
         if (run.isEmpty())
             run = id.section(QLatin1Char('/'), 0, -2);
+        if (seen.contains(id))
+            continue;
+        seen.insert(id);
         if (id != QStringLiteral("%1/%2").arg(run).arg(lines.size() + 1))
             return {QStringLiteral("out of order or repeated: ") + QString::fromUtf8(payload)};
         lines << alarm.value(QStringLiteral("line")).toString();
@@ -174,7 +179,7 @@ void TestPublish::alarmsArriveOnceInOrderThroughCrashes_data()
     QTest::newRow("TCP, broker stopped") << false << false << 1 << 2;
     // libmosquitto's own loop thread ends for good on the TLS error a crash leaves behind.
     QTest::newRow("TLS, broker killed") << true << true << 1 << 3;
-    QTest::newRow("TLS, broker killed again and again") << true << true << 6 << 1;
+    QTest::newRow("TLS, broker killed ten times") << true << true << 10 << 1;
 }
 
 void TestPublish::alarmsArriveOnceInOrderThroughCrashes()
@@ -202,7 +207,7 @@ void TestPublish::alarmsArriveOnceInOrderThroughCrashes()
     };
     for (int pass = 1; pass <= passes; ++pass) {
         raise(QStringLiteral("pass %1, broker up").arg(pass));
-        QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(Alarms).size(), raised.size(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(arrivedInOrderOnce(subscriber).size(), raised.size(), 10000);
         if (crash)
             broker.kill();
         else
@@ -212,9 +217,15 @@ void TestPublish::alarmsArriveOnceInOrderThroughCrashes()
             raise(QStringLiteral("pass %1, broker away %2").arg(pass).arg(i));
         QVERIFY2(broker.start(), qPrintable(broker.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(connected(publisher), 40000);
-        QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(Alarms).size(), raised.size(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(arrivedInOrderOnce(subscriber).size(), raised.size(), 10000);
     }
     QTest::qWait(300); // a repeat would follow close behind
+    // Each alarm reached the broker once as a first sending: libmosquitto's resending of one
+    // not acknowledged carries the repeat flag (d1). What the restarted broker delivers to
+    // the subscriber again from its saved session, the subscriber drops by the identity.
+    const QRegularExpression firstSending(
+        QStringLiteral("Received PUBLISH from quillmere-\\S+ \\(d0, q1, r0, m\\d+, 't/alarms'"));
+    QCOMPARE(QString::fromUtf8(broker.log()).count(firstSending), raised.size());
     QCOMPARE(arrivedInOrderOnce(subscriber), raised);
     QCOMPARE(subscriber.last(QStringLiteral("t/status")), QByteArray("online"));
 }
