@@ -47,8 +47,7 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
     QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
                      &TFmHome::setProgramTitle);
-    w.FmSetPage = new TFmSetPage(
-        dialogs, home->engine(), [home] { return home->CurrentMonitor(); }, home);
+    w.FmSetPage = new TFmSetPage(dialogs, home->engine(), home);
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
     TChartPage* charts = home->chartPage();

@@ -251,6 +251,9 @@ void TFmHome::setProgramTitle(const QString& title)
 void TFmHome::setTilesLocked(bool locked)
 {
     m_monitorPage->setLocked(locked);
+    // A Set Controller dialog opened before the lock must not go on writing.
+    if (m_windows.FmSetPage)
+        m_windows.FmSetPage->setLocked(locked);
 }
 
 void TFmHome::switchPage(int pageButton)

@@ -73,6 +73,12 @@ TRecipePage::TRecipePage(DialogService& dialogs, TCommController& engine, QWidge
     m_tmrWrite.setSingleShot(true);
     m_tmrWrite.setInterval(WaitMs);
     connect(&m_tmrWrite, &QTimer::timeout, this, &TRecipePage::TmrRecipeWriteTimer);
+
+    m_confirmWindow.setParent(this);
+    m_confirmWindow.setSingleShot(true);
+    m_confirmWindow.setInterval(ConfirmWindowMs);
+    connect(&m_confirmWindow, &QTimer::timeout, this, &TRecipePage::finishWrite);
+    connect(&m_engine, &TCommController::writeResult, this, &TRecipePage::engineWriteResult);
 }
 
 void TRecipePage::buildHeader()
@@ -186,6 +192,7 @@ void TRecipePage::startWrite(int monitor)
     m_firstMonitor = monitor == 0 ? 1 : monitor;
     m_count = monitor == 0 ? 30 : 10;
     m_next = 0;
+    m_problems.clear();
     for (QPushButton* button : m_writeButtons)
         button->setEnabled(false);
     if (m_writing)
@@ -194,6 +201,11 @@ void TRecipePage::startWrite(int monitor)
                          : QStringLiteral("Write to Controllers of Monitor%1....").arg(monitor),
             m_count);
     TmrRecipeWriteTimer();
+}
+
+QString TRecipePage::slotName(int monitor, int slot) const
+{
+    return QStringLiteral("SV %1 of Monitor%2").arg(slot, 2, 10, QLatin1Char('0')).arg(monitor);
 }
 
 void TRecipePage::TmrRecipeWriteTimer()
@@ -211,12 +223,52 @@ void TRecipePage::TmrRecipeWriteTimer()
         const int m = m_firstMonitor + m_next / 10;
         const int s = m_next % 10 + 1;
         // Read now: a value changed during the write counts for the slots still to come.
-        m_engine.RequestWrite(m, s, SvCode, recipeEdit(m, s)->text());
+        const QString text = recipeEdit(m, s)->text();
+        // Checked as the engine will convert it: a value it would drop is named at the end
+        // instead of passing for written.
+        if (const QString reason = m_engine.checkWrite(m, s, SvCode, text); !reason.isEmpty())
+            m_problems << QStringLiteral("%1: %2").arg(slotName(m, s), reason);
+        else
+            m_outstanding[m_engine.RequestWrite(m, s, SvCode, text)] = slotName(m, s);
         ++m_next;
         if (m_writing)
             m_writing->setBarPosition(m_next);
     }
-    // The last write may still be pending in the engine; the next write waits for it.
+    if (m_outstanding.empty())
+        finishWrite();
+    else
+        m_confirmWindow.start();
+}
+
+void TRecipePage::engineWriteResult(const WriteResult& result)
+{
+    const auto it = m_outstanding.find(result.write.id);
+    if (it == m_outstanding.end() || result.outcome == WriteResult::Sent)
+        return;
+    if (result.outcome != WriteResult::Confirmed)
+        m_problems << QStringLiteral("%1: %2").arg(it->second, result.reason);
+    m_outstanding.erase(it);
+    if (m_outstanding.empty() && m_next >= m_count)
+        finishWrite();
+}
+
+void TRecipePage::finishWrite()
+{
+    m_confirmWindow.stop();
+    for (const auto& [id, name] : m_outstanding)
+        m_problems << QStringLiteral("%1: not read back within %2 s")
+                          .arg(name)
+                          .arg(ConfirmWindowMs / 1000);
+    m_outstanding.clear();
+    m_next = m_count;
     for (QPushButton* button : m_writeButtons)
         button->setEnabled(true);
+    if (m_writing)
+        m_writing->setOutcome(m_problems.isEmpty() ? QStringLiteral("Complete!")
+                                                   : QStringLiteral("Not all values were written"));
+    if (!m_problems.isEmpty())
+        m_dialogs.message(window(), QStringLiteral("Write Recipe"),
+                          QStringLiteral("These set values were not written or not confirmed:\n") +
+                              m_problems.join(u'\n'),
+                          DialogService::Icon::Warning);
 }
