@@ -5,9 +5,12 @@
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
+#include "link/Crc.h"
 #include "ui/dialogs/TFmWriting.h"
+#include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TRecipePage.h"
+#include "ui/params/TFmSetPage.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,34 +27,74 @@ namespace {
 RecordingDialogs* g_dialogs = nullptr;
 const QStringList WriteButtons = {"BtnWriteA", "BtnWriteB", "BtnWriteC", "BtnWriteAll"};
 
-// The program started on a home of its own, over a line with no port behind it.
+// Modbus RTU controllers on every station behind a 4-wire converter (each answer follows the
+// echo of its request): a write sets the register, a read answers it; `silent` never answer.
+struct Controllers
+{
+    QMap<int, QMap<int, int>> regs; // station -> code -> value
+    QSet<int> silent;
+
+    QByteArray answer(const QByteArray& req)
+    {
+        const int station = quint8(req[0]);
+        const int code = quint8(req[3]);
+        if (silent.contains(station))
+            return req;
+        if (quint8(req[1]) == 6) {
+            regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
+            return req + req;
+        }
+        const int v = regs[station].value(code) & 0xFFFF;
+        QByteArray r;
+        for (int b : {station, 3, 2, v >> 8, v & 0xFF})
+            r.append(char(b));
+        const quint16 crc = comm::crc16Modbus(r);
+        r.append(char(crc & 0xFF));
+        r.append(char(crc >> 8));
+        return req + r;
+    }
+};
+
+// The program started on a home of its own, its engine stepped slot by slot by a timer over
+// those controllers (the engine thread itself is exercised against the simulator in e2e).
 struct Run
 {
     QTemporaryDir dir;
     FakeLine::Log log;
+    Controllers controllers;
     std::unique_ptr<Program> program;
-    QStringList posts; // "monitor/slot/code/text" as the engine took them
-    QTimer engine;     // takes a pending write the way the engine's next slot step does
+    QStringList posts; // "monitor/slot/code/text" as the engine sent them
+    QTimer engine;
+    int step = 0;
 
     Run()
     {
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         g_dialogs->messages.clear();
         g_dialogs->icons.clear();
-        const StartOptions options = portlessStart(&log);
+        StartOptions options;
+        options.makeEngine = [this] {
+            auto* line = new FakeLine(&log);
+            line->answer = [this](const QByteArray& req, int) { return controllers.answer(req); };
+            return std::make_unique<TCommController>(
+                std::make_unique<TRs485Comm>(std::unique_ptr<comm::SerialIo>(line)));
+        };
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start");
-        engine.setInterval(10);
+        QObject::connect(&home()->engine(), &TCommController::writeResult,
+                         [this](const WriteResult& r) {
+                             if (r.outcome == WriteResult::Sent)
+                                 posts << QStringLiteral("%1/%2/%3/")
+                                                  .arg(r.write.monitor)
+                                                  .arg(r.write.slot)
+                                                  .arg(r.write.code) +
+                                              r.write.valueText;
+                         });
+        engine.setInterval(5);
         QObject::connect(&engine, &QTimer::timeout, [this] {
-            StationModel& model = home()->engine().model();
-            QMutexLocker lock(&model.mutex);
-            if (!model.WritePending)
-                return;
-            const PendingWrite& w = model.pendingWrite;
-            posts << QStringLiteral("%1/%2/%3/").arg(w.monitor).arg(w.slot).arg(w.code) +
-                         w.valueText;
-            model.WritePending = false;
+            home()->engine().PollSlot(step / 10 + 1, step % 10 + 1);
+            step = (step + 1) % 30;
         });
     }
     TFmHome* home() const { return program->windows().FmHome; }
@@ -92,6 +135,7 @@ private Q_SLOTS:
     void writesPostOneAtATime_data();
     void writesPostOneAtATime();
     void stalledEngineHoldsTheWrite();
+    void dialogWriteDuringARecipeWaitsItsTurn();
 };
 
 void TestRecipes::saveWritesTheEdits()
@@ -185,13 +229,23 @@ void TestRecipes::writesPostOneAtATime_data()
     QTest::addColumn<int>("firstMonitor");
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("closeOnTheWay");
+    QTest::addColumn<QString>("fault");   // "silent <station>" or "text <monitor> <slot> <text>"
+    QTest::addColumn<QString>("problem"); // the one line of the closing message
     const QString one = QStringLiteral("Write to Controllers of Monitor%1....");
     const QString all = QStringLiteral("Write to All Controller....");
-    QTest::newRow("Monitor 1") << "BtnWriteA" << one.arg(1) << 1 << 10 << false;
-    QTest::newRow("Monitor 2") << "BtnWriteB" << one.arg(2) << 2 << 10 << false;
-    QTest::newRow("Monitor 3") << "BtnWriteC" << one.arg(3) << 3 << 10 << false;
-    QTest::newRow("all") << "BtnWriteAll" << all << 1 << 30 << false;
-    QTest::newRow("all, dialog closed on the way") << "BtnWriteAll" << all << 1 << 30 << true;
+    const QString none;
+    QTest::newRow("Monitor 1") << "BtnWriteA" << one.arg(1) << 1 << 10 << false << none << none;
+    QTest::newRow("Monitor 2") << "BtnWriteB" << one.arg(2) << 2 << 10 << false << none << none;
+    QTest::newRow("Monitor 3") << "BtnWriteC" << one.arg(3) << 3 << 10 << false << none << none;
+    QTest::newRow("all") << "BtnWriteAll" << all << 1 << 30 << false << none << none;
+    QTest::newRow("all, dialog closed on the way")
+        << "BtnWriteAll" << all << 1 << 30 << true << none << none;
+    QTest::newRow("Monitor 2, one silent controller")
+        << "BtnWriteB" << one.arg(2) << 2 << 10 << false << "silent 13"
+        << "SV 03 of Monitor2: no reply";
+    QTest::newRow("Monitor 3, a value that is no number")
+        << "BtnWriteC" << one.arg(3) << 3 << 10 << false << "text 3 5 abc"
+        << "SV 05 of Monitor3: 'abc' is not a number";
 }
 
 void TestRecipes::writesPostOneAtATime()
@@ -201,20 +255,27 @@ void TestRecipes::writesPostOneAtATime()
     QFETCH(int, firstMonitor);
     QFETCH(int, count);
     QFETCH(bool, closeOnTheWay);
+    QFETCH(QString, fault);
+    QFETCH(QString, problem);
     Run r;
     QStringList texts;
     for (int i = 0; i < 30; ++i)
         texts << QStringLiteral("%1.%2").arg(i / 10 + 1).arg(i % 10 + 1);
+    const QStringList f = fault.split(u' ');
+    if (f[0] == QLatin1String("silent"))
+        r.controllers.silent << f[1].toInt();
+    if (f[0] == QLatin1String("text"))
+        texts[(f[1].toInt() - 1) * 10 + f[2].toInt() - 1] = f[3];
     r.setEdits(texts);
     const int last = firstMonitor + (count - 1) / 10;
     QStringList expected;
     for (int i = 0; i < count; ++i)
-        expected << QStringLiteral("%1/%2/0/%3")
-                        .arg(firstMonitor + i / 10)
-                        .arg(i % 10 + 1)
-                        .arg(i == count - 1 ? QStringLiteral("changed")
-                                            : texts[(firstMonitor - 1) * 10 + i]);
-    const quint64 generation = r.home()->engine().model().writeGeneration;
+        if (const QString t =
+                i == count - 1 ? QStringLiteral("9.9") : texts[(firstMonitor - 1) * 10 + i];
+            t != QLatin1String("abc"))
+            expected
+                << QStringLiteral("%1/%2/0/%3").arg(firstMonitor + i / 10).arg(i % 10 + 1).arg(t);
+    const quint64 firstId = r.home()->engine().model().lastWriteId;
     auto* bar = r.find<QProgressBar>("Bar");
     auto* lbTitle = r.find<QLabel>("LbTitle");
 
@@ -226,7 +287,7 @@ void TestRecipes::writesPostOneAtATime()
     QVERIFY(!r.find<QPushButton>("BtnOK")->isVisible());
     QTRY_VERIFY(r.posts.size() >= 1);
     // Read at its own post: a change now reaches the last slot.
-    r.home()->recipeEdit(last, 10)->setText(QStringLiteral("changed"));
+    r.home()->recipeEdit(last, 10)->setText(QStringLiteral("9.9"));
     // Another write pressed meanwhile must not take turns with this one.
     for (const QString& other : WriteButtons) {
         QVERIFY(!r.find<QPushButton>(other)->isEnabled());
@@ -236,11 +297,16 @@ void TestRecipes::writesPostOneAtATime()
     if (closeOnTheWay)
         r.writing()->close();
 
-    QTRY_COMPARE_WITH_TIMEOUT(r.posts.size(), count, count * 200 + 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(r.posts.size(), expected.size(), count * 200 + 2000);
     QCOMPARE(r.posts, expected);
-    QCOMPARE(r.home()->engine().model().writeGeneration - generation, quint64(count));
+    QCOMPARE(r.home()->engine().model().lastWriteId - firstId, quint64(expected.size()));
+    // Done once every written slot has read its value back.
     for (const QString& other : WriteButtons)
-        QVERIFY(r.find<QPushButton>(other)->isEnabled());
+        QTRY_VERIFY(r.find<QPushButton>(other)->isEnabled());
+    const QString closing = QStringLiteral("Write Recipe|These set values were not written or not "
+                                           "confirmed:\n") +
+                            problem;
+    QCOMPARE(g_dialogs->messages, problem.isEmpty() ? QStringList() : QStringList(closing));
     if (closeOnTheWay) {
         QVERIFY(!r.writing()->isVisible());
         return;
@@ -248,7 +314,10 @@ void TestRecipes::writesPostOneAtATime()
     // The last post filled the bar; the once-a-second look sees it within a second (with
     // room for a busy machine).
     QCOMPARE(bar->value(), count);
-    QTRY_COMPARE_WITH_TIMEOUT(lbTitle->text(), QStringLiteral("Complete!"), 1250);
+    QTRY_COMPARE_WITH_TIMEOUT(lbTitle->text(),
+                              problem.isEmpty() ? QStringLiteral("Complete!")
+                                                : QStringLiteral("Not all values were written"),
+                              1250);
     QVERIFY(r.find<QPushButton>("BtnOK")->isVisible());
     r.find<QPushButton>("BtnOK")->click();
     QVERIFY(!r.writing()->isVisible());
@@ -263,11 +332,12 @@ void TestRecipes::stalledEngineHoldsTheWrite()
     // The dialog still open from a finished write, showing "Complete!" over a full bar.
     r.writing()->beginWrite(QStringLiteral("earlier"), 10);
     r.writing()->setBarPosition(10);
+    r.writing()->setOutcome(QStringLiteral("Complete!"));
     QTRY_COMPARE_WITH_TIMEOUT(lbTitle->text(), QStringLiteral("Complete!"), 1250);
 
     // Its last write still pending, and nothing takes writes (polling not started): the new
     // write waits, however long, without reading as done.
-    r.home()->engine().RequestWrite(1, 10, 0, QStringLiteral("earlier"));
+    r.home()->engine().RequestWrite(1, 10, 0, QStringLiteral("12"));
     r.find<QPushButton>("BtnWriteB")->click();
     QCOMPARE(lbTitle->text(), QStringLiteral("Write to Controllers of Monitor2...."));
     QVERIFY(!r.find<QPushButton>("BtnOK")->isVisible());
@@ -277,7 +347,31 @@ void TestRecipes::stalledEngineHoldsTheWrite()
     QVERIFY(!r.find<QPushButton>("BtnWriteA")->isEnabled());
     r.engine.start();
     QTRY_COMPARE_WITH_TIMEOUT(r.posts.size(), 11, 4000);
-    QCOMPARE(r.posts.mid(0, 2), QStringList({"1/10/0/earlier", "2/1/0/100"}));
+    QCOMPARE(r.posts.mid(0, 2), QStringList({"1/10/0/12", "2/1/0/100"}));
+}
+
+void TestRecipes::dialogWriteDuringARecipeWaitsItsTurn()
+{
+    Run r;
+    r.engine.start();
+    r.find<QPushButton>("BtnWriteAll")->click();
+    QTRY_VERIFY(r.posts.size() >= 3);
+    TFmSetPage* set = r.program->windows().FmSetPage;
+    // SET on Monitor 3, slot 4 (its recipe value comes last), then back to Monitor 1's page.
+    r.find<QPushButton>("BtnC")->click();
+    QTest::mouseClick(r.home()->tile(3, 4)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
+    r.find<QPushButton>("BtnA")->click();
+    QTest::keyClicks(set->findChild<QLineEdit*>("L1Value"), "55");
+    QTest::mouseClick(set->findChild<QPushButton*>("WritwL1"), Qt::LeftButton);
+    // Nothing replaced: thirty recipe values and the dialog's, each once, in the order posted.
+    QTRY_COMPARE_WITH_TIMEOUT(r.posts.size(), 31, 10000);
+    const qsizetype dialog = r.posts.indexOf(QStringLiteral("3/4/0/55"));
+    QVERIFY2(dialog >= 3, qPrintable(r.posts.join(u' ')));
+    QStringList recipe = r.posts;
+    recipe.removeAt(dialog);
+    for (int i = 0; i < 30; ++i)
+        QCOMPARE(recipe[i], QStringLiteral("%1/%2/0/100").arg(i / 10 + 1).arg(i % 10 + 1));
+    QTRY_COMPARE(r.find<QLabel>("LbTitle")->text(), QStringLiteral("Complete!"));
 }
 
 int main(int argc, char* argv[])
