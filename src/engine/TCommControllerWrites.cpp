@@ -44,9 +44,6 @@ QString TCommController::refusal(const PendingWrite& write, const StationRecord&
         return QStringLiteral("the slot now has station ID %1, not %2")
             .arg(rec.StationId)
             .arg(write.expectedStation);
-    if (rec.DecimalsStale && scaledBySlot(write.code))
-        return QStringLiteral("its decimal places could not be read again after its decimal "
-                              "point was changed");
     const int decimals = engine::factorDecimals(write.code, rec.DecimalPlaces);
     const auto value = engine::convertWriteValue(write.valueText, decimals, QLocale::system());
     if (!value)
@@ -117,6 +114,11 @@ void TCommController::ExecuteWrite()
         const StationRecord& rec = m_model.station(write.monitor, write.slot);
         result.station = rec.StationId;
         result.reason = refusal(write, rec, m_model.line(write.monitor).Psl);
+        // Still stale after the rescan above: the controller did not answer it, and a value
+        // scaled by a guess could be 10 or 100 times off.
+        if (result.reason.isEmpty() && rec.DecimalsStale && scaledBySlot(write.code))
+            result.reason = QStringLiteral("its decimal places could not be read again after "
+                                           "its decimal point was changed");
         if (result.reason.isEmpty())
             value = engine::convertWriteValue(write.valueText,
                                               engine::factorDecimals(write.code, rec.DecimalPlaces),

@@ -307,6 +307,10 @@ private slots:
                                         "(IDs 0 to 255)";
         QTest::newRow("ID changed since SET") << TPsl::rtu << "6"
                                               << "the slot now has station ID 5, not 6";
+        // Checked again when its turn comes: the ID may have changed while it waited.
+        QTest::newRow("ID 0 by its turn") << TPsl::rtu << "1000"
+                                          << "station ID 0 cannot be addressed on a Modbus RTU "
+                                             "line (IDs 1 to 247)";
     }
     void writeGoesToTheControllerShown()
     {
@@ -314,10 +318,23 @@ private slots:
         QFETCH(QString, id);
         QFETCH(QString, refusal);
         m_engine->model().line(1).Psl = psl;
+        const bool changesWhileWaiting = id == QLatin1String("1000");
+        if (changesWhileWaiting)
+            id = QStringLiteral("10");
         m_engine->model().station(1, 10).StationId = id == QLatin1String("6") ? 5 : id.toInt();
         m_dlg->setTarget(QStringLiteral("1"), QStringLiteral("10"), id);
         valueEdit(0)->setText(QStringLiteral("10"));
         pressWrite(0);
+        if (changesWhileWaiting) {
+            m_engine->model().station(1, 10).StationId = 0;
+            m_engine->ExecuteWrite();
+            QVERIFY(!takePosted());
+            QCOMPARE(
+                m_dialogs.messages,
+                QStringList("error|SV '10' was not written to Monitor1, controller 10, ID 0: " +
+                            refusal + "."));
+            return;
+        }
         const std::optional<PendingWrite> posted = takePosted();
         QCOMPARE(posted.has_value(), refusal.isEmpty());
         if (posted) {
