@@ -235,26 +235,25 @@ void TCommController::PollSlot(int m, int s)
         settleAwaited(m, s, std::nullopt, QStringLiteral("its station ID cannot be addressed"));
         return;
     }
+    const int station = *addressable;
     bool stale = false;
     {
         QMutexLocker lock(&m_model.mutex);
-        stale = m_model.station(m, s).DecimalsStale;
-    }
-    if (stale)
-        scanSlotDecimals(m, s);
-
-    int station = *addressable;
-    {
-        QMutexLocker lock(&m_model.mutex);
         const StationRecord& rec = m_model.station(m, s);
-        m_link->ReadRetry = rec.LinkLost ? RetriesLost : RetriesReachable;
         if (rec.LinkLost && !m_model.ScanAll) {
             lock.unlock();
             settleAwaited(m, s, std::nullopt,
                           QStringLiteral("lost slot: not polled until a rescan"));
             return;
         }
-        station = rec.StationId;
+        stale = rec.DecimalsStale;
+    }
+    // Its decimal point was written: the readings below are scaled by what it has now.
+    if (stale)
+        scanSlotDecimals(m, s);
+    {
+        QMutexLocker lock(&m_model.mutex);
+        m_link->ReadRetry = m_model.station(m, s).LinkLost ? RetriesLost : RetriesReachable;
     }
 
     const auto pv = readValue(m, s, station, CodePv);
