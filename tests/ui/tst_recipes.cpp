@@ -5,7 +5,6 @@
 #include "RecordingDialogs.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
-#include "link/Crc.h"
 #include "ui/dialogs/TFmWriting.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
@@ -27,41 +26,13 @@ namespace {
 RecordingDialogs* g_dialogs = nullptr;
 const QStringList WriteButtons = {"BtnWriteA", "BtnWriteB", "BtnWriteC", "BtnWriteAll"};
 
-// Modbus RTU controllers on every station behind a 4-wire converter (each answer follows the
-// echo of its request): a write sets the register, a read answers it; `silent` never answer.
-struct Controllers
-{
-    QMap<int, QMap<int, int>> regs; // station -> code -> value
-    QSet<int> silent;
-
-    QByteArray answer(const QByteArray& req)
-    {
-        const int station = quint8(req[0]);
-        const int code = quint8(req[3]);
-        if (silent.contains(station))
-            return req;
-        if (quint8(req[1]) == 6) {
-            regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
-            return req + req;
-        }
-        const int v = regs[station].value(code) & 0xFFFF;
-        QByteArray r;
-        for (int b : {station, 3, 2, v >> 8, v & 0xFF})
-            r.append(char(b));
-        const quint16 crc = comm::crc16Modbus(r);
-        r.append(char(crc & 0xFF));
-        r.append(char(crc >> 8));
-        return req + r;
-    }
-};
-
 // The program started on a home of its own, its engine stepped slot by slot by a timer over
 // those controllers (the engine thread itself is exercised against the simulator in e2e).
 struct Run
 {
     QTemporaryDir dir;
     FakeLine::Log log;
-    Controllers controllers;
+    Bank controllers;
     std::unique_ptr<Program> program;
     QStringList posts; // "monitor/slot/code/text" as the engine sent them
     QTimer engine;
@@ -82,6 +53,11 @@ struct Run
         program = std::make_unique<Program>(*g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start");
+        for (int m = 1; m <= 3; ++m) {
+            home()->engine().model().line(m).Converter = TConverter::RS485;
+            for (int s = 1; s <= 10; ++s)
+                controllers.regs[(m - 1) * 10 + s] = {};
+        }
         QObject::connect(&home()->engine(), &TCommController::writeResult,
                          [this](const WriteResult& r) {
                              if (r.outcome == WriteResult::Sent)
