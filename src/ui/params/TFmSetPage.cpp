@@ -176,6 +176,13 @@ void TFmSetPage::KeyBack(TabId tab)
 
 void TFmSetPage::write(TabId tab)
 {
+    if (m_locked) {
+        m_dialogs.message(this, QStringLiteral("System Message"),
+                          QStringLiteral("Password has been locked: nothing is written to the "
+                                         "controllers until the lock is lifted"),
+                          DialogService::Icon::Warning);
+        return;
+    }
     SetPageTab& sheet = page(tab);
     QLineEdit* edit = sheet.valueEdit();
     const ParameterEntry* entry = sheet.selectedEntry();
@@ -206,13 +213,6 @@ void TFmSetPage::write(TabId tab)
     const int slot = ok ? m_no->text().toInt(&ok) : 0;
     const int shownId = m_id->text().toInt(&ok);
     const int station = ok ? shownId : -1;
-    if (m_locked) {
-        m_dialogs.message(this, QStringLiteral("System Message"),
-                          QStringLiteral("Password has been locked: nothing is written to the "
-                                         "controllers until the lock is lifted"),
-                          DialogService::Icon::Warning);
-        return;
-    }
     const QString parameter = QLatin1String(entry->name);
     if (const QString reason =
             m_engine.checkWrite(monitor, slot, m_selectedCode, *valueText, station);
