@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -144,6 +145,17 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
                 writes << f.left(12);
         QCOMPARE(writes, com == 1 ? QStringList("0406000004d3") : QStringList());
     }
+
+    // Monitor 2, slot 10 moves from two decimals to one; the SV typed next is scaled by one.
+    QTest::mouseClick(home->tile(2, 10)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
+    w.FmSetPage->findChild<QTabWidget*>("WritwL5")->setCurrentIndex(2);
+    w.FmSetPage->findChild<QComboBox*>("TypeL3")->setCurrentText(QStringLiteral("DP"));
+    w.FmSetPage->findChild<QComboBox*>("DPL3")->setCurrentIndex(1);
+    QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL3"), Qt::LeftButton);
+    QTest::keyClicks(w.FmSetPage->findChild<QLineEdit*>("L1Value"), "45.5");
+    QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL1"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reg(2, 20, 0), QStringLiteral("value 455"), 10000);
+    QCOMPARE(reg(2, 20, 75), QStringLiteral("value 1"));
 
     // The lock hides the dialog still open; it writes nothing until the lock is lifted.
     QTest::mouseClick(home->tile(2, 4)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
