@@ -76,11 +76,6 @@ int PosixTtySystem::flock(int fd)
     return result(::flock(fd, LOCK_EX | LOCK_NB));
 }
 
-int PosixTtySystem::fstat(int fd, struct stat* st)
-{
-    return result(::fstat(fd, st));
-}
-
 int PosixTtySystem::stat(const QByteArray& path, struct stat* st)
 {
     return result(::stat(path.constData(), st));

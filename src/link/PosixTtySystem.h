@@ -17,7 +17,6 @@ public:
     int tcsetattr(int fd, const termios& tio) override;
     int tcflush(int fd, int queues) override;
     int flock(int fd) override;
-    int fstat(int fd, struct stat* st) override;
     int stat(const QByteArray& path, struct stat* st) override;
     ssize_t read(int fd, char* buffer, size_t count) override;
     ssize_t write(int fd, const char* bytes, size_t count) override;

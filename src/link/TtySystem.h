@@ -28,7 +28,6 @@ public:
     virtual int tcflush(int fd, int queues) = 0;
     // An exclusive advisory lock that does not wait.
     virtual int flock(int fd) = 0;
-    virtual int fstat(int fd, struct stat* st) = 0;
     // Follows links to what the path names.
     virtual int stat(const QByteArray& path, struct stat* st) = 0;
     virtual ssize_t read(int fd, char* buffer, size_t count) = 0;

@@ -196,12 +196,6 @@ public:
         Device* d = device(fd);
         return !d ? -EIO : d->lockedByOther ? -EWOULDBLOCK : 0;
     }
-    int fstat(int fd, struct stat* st) override
-    {
-        if (!device(fd, true))
-            return -EBADF;
-        return deviceStat(m_fds.value(fd).path, st);
-    }
     int stat(const QByteArray& path, struct stat* st) override
     {
         // The stand-in files of the devices; links to them are followed.
