@@ -248,6 +248,8 @@ void TestSerialDevice::exclusiveUse()
         QCOMPARE(rig.link.Receive(1, 138), ok);
     QVERIFY2(d.opens <= opens * (1 + clock.elapsed() / 2000), qPrintable(QString::number(d.opens)));
     if (!ok) {
+        // ... and each try still costs its read timeout (7 bytes x 12 ms), like a silent line.
+        QVERIFY2(clock.elapsed() >= 5 * 84 - 10, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(rig.link.lastTally().portError.endsWith(refusal),
                  qPrintable(rig.link.lastTally().portError));
         QCOMPARE(rig.link.lastTally().portErrors, 1);
