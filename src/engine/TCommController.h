@@ -4,6 +4,7 @@
 #include "engine/StationModel.h"
 #include "link/TRs485Comm.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <array>
 #include <memory>
@@ -24,7 +25,10 @@ public:
     ~TCommController() override;
 
     void Start();
-    void Stop();
+    // Asks the engine to end and waits for it, at most StopWaitMs: false when it has not
+    // ended by then (stuck in a system call), and it is left to end by itself.
+    bool Stop();
+    static constexpr int StopWaitMs = 10'000;
 
     // Queues a write behind those already waiting; one goes out per slot step, in order. The
     // id returned names it in its writeResult signals (0: not a Monitor and slot, nothing
@@ -79,9 +83,12 @@ private:
     void settleAwaited(int monitor, int slot, std::optional<int> readBack, const QString& reason);
     // The refusal of `write` against `rec` on a line of protocol `psl`, or empty.
     static QString refusal(const PendingWrite& write, const StationRecord& rec, TPsl psl);
+    // Closes hung-up ports at most every IdlePortCheckMs, lines without transactions included.
+    void closeHungUpPorts();
 
     StationModel m_model;
     std::unique_ptr<TRs485Comm> m_link;
     bool m_started = false;
     std::array<int, MonitorCount> m_linePorts{}; // the ports the lines named at the last step
+    QElapsedTimer m_hangUpCheck;
 };
