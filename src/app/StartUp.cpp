@@ -95,12 +95,12 @@ Program::~Program()
     m_home.reset();
 }
 
-bool Program::fail(const QString& message)
+bool Program::fail(const QString& message, const QString& detail)
 {
     m_home.reset();
     m_windows = {};
-    m_dialogs.message(nullptr, QCoreApplication::applicationName(), message,
-                      DialogService::Icon::Error);
+    m_dialogs.detailedMessage(nullptr, QCoreApplication::applicationName(), message, detail,
+                              DialogService::Icon::Error);
     return false;
 }
 
@@ -141,7 +141,7 @@ bool Program::start()
         m_windows = createWindows(m_dialogs, *m_settings, m_options);
         m_home.reset(m_windows.FmHome);
     } catch (const QuillmereError& error) {
-        return fail(error.message());
+        return fail(error.message(), error.detail());
     } catch (const std::exception& error) {
         return fail(QString::fromLocal8Bit(error.what()));
     }
@@ -149,6 +149,6 @@ bool Program::start()
     // The restore runs at the first showing; the program cannot run on half of it.
     m_home->show();
     if (!m_home->restoreError().isEmpty())
-        return fail(m_home->restoreError());
+        return fail(m_home->restoreError(), m_home->restoreErrorDetail());
     return true;
 }

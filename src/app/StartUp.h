@@ -44,7 +44,7 @@ public:
     store::RegistryFile* settings() const { return m_settings.get(); }
 
 private:
-    bool fail(const QString& message);
+    bool fail(const QString& message, const QString& detail = {});
 
     DialogService& m_dialogs;
     StartOptions m_options;

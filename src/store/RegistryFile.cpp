@@ -59,9 +59,14 @@ RegistryKey* RegistryFile::key(const QString& path)
     return nullptr;
 }
 
-bool RegistryFile::save()
+bool RegistryFile::save(QString* error)
 {
-    if (!m_loaded || !replaceFile(m_path, serialise(m_keys)))
+    if (!m_loaded) {
+        if (error)
+            *error = QStringLiteral("the file was not read");
+        return false;
+    }
+    if (!replaceFile(m_path, serialise(m_keys), error))
         return false;
     // Our own write must not look like an operator's edit at the next load.
     const QFileInfo info(m_path);
