@@ -104,6 +104,16 @@ bool Program::fail(const QString& message, const QString& detail)
     return false;
 }
 
+void Program::closeFromOutside()
+{
+    if (m_home && m_home->isVisible()) {
+        if (m_home->close())
+            QCoreApplication::quit();
+    } else {
+        QCoreApplication::exit(1);
+    }
+}
+
 bool Program::start()
 {
     const QString home = core::homeFolder();

@@ -39,6 +39,11 @@ public:
 
     // False when the program must end; the reason has been shown to the operator.
     bool start();
+    // A signal or the end of the desktop session: the main window's own close, then the
+    // program ends. A close that does not go through (the store refused) leaves the window
+    // open with its message, as for the operator's close. Before the window is up (the
+    // message of a failed start on screen) the program ends unstored.
+    void closeFromOutside();
 
     const Windows& windows() const { return m_windows; }
     store::RegistryFile* settings() const { return m_settings.get(); }

@@ -274,16 +274,17 @@ void TestCharts::okStep_data()
                                   << "300"
                                   << "訊息|取樣時間超出輸入範圍"
                                   << "5" << 0.0 << 600.0 << 1000;
+    // The pair is applied together, wherever it lies against the axis shown.
     QTest::newRow("below the axis") << "2"
                                     << "-100"
                                     << "-50"
-                                    << "Axis Maximum Value must be >= Minimum"
-                                    << "2" << 0.0 << 600.0 << 1000;
+                                    << ""
+                                    << "2" << -100.0 << -50.0 << 2000;
     QTest::newRow("above the axis") << "2"
                                     << "700"
-                                    << "650"
-                                    << "Axis Minimum Value must be <= Maximum"
-                                    << "2" << 0.0 << 650.0 << 1000;
+                                    << "650.5"
+                                    << "Axis Maximum Value must be >= Minimum"
+                                    << "2" << 0.0 << 600.0 << 1000;
     QTest::newRow("not a number") << "2"
                                   << "1"
                                   << "x"

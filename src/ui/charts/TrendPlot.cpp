@@ -78,19 +78,11 @@ void TrendPlot::setLeftAxisAutomatic(bool automatic)
     update();
 }
 
-void TrendPlot::setLeftMaximum(double value)
+void TrendPlot::setLeftRange(double min, double max)
 {
-    if (value < leftMinimum())
+    if (max < min)
         throw QuillmereError(QStringLiteral("Axis Maximum Value must be >= Minimum"));
-    m_fixed = {leftMinimum(), value};
-    update();
-}
-
-void TrendPlot::setLeftMinimum(double value)
-{
-    if (value > leftMaximum())
-        throw QuillmereError(QStringLiteral("Axis Minimum Value must be <= Maximum"));
-    m_fixed = {value, leftMaximum()};
+    m_fixed = {min, max};
     update();
 }
 

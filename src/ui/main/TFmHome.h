@@ -109,6 +109,7 @@ private:
     void switchPage(int pageButton);
     void loadPicture(PageButton* button, const QString& file);
     void restoreHomeValues(SettingsStore& store);
+    QString storableId(int monitor, int slot);
     void startPublishing();
     void storeHomeValues(SettingsStore& store);
 
