@@ -285,10 +285,10 @@ void TestCharts::okStep_data()
                                     << ""
                                     << "2" << -100.0 << -50.0 << 2000;
     QTest::newRow("min above max") << "2"
-                                    << "700"
-                                    << "650.5"
-                                    << "Axis Maximum Value must be >= Minimum"
-                                    << "2" << 0.0 << 600.0 << 1000;
+                                   << "700"
+                                   << "650.5"
+                                   << "Axis Maximum Value must be >= Minimum"
+                                   << "2" << 0.0 << 600.0 << 1000;
     QTest::newRow("not a number") << "2"
                                   << "1"
                                   << "x"
