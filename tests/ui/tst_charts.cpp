@@ -118,6 +118,7 @@ private Q_SLOTS:
     void barsFollowTheModel();
     void settingsSurviveARestart();
     void restoredFromMinimisedKeepsTheEdits();
+    void boundsShownReadBackUnderADecimalComma();
     void linesAtTheAxisEndsAreSeen_data();
     void linesAtTheAxisEndsAreSeen();
 };
@@ -438,6 +439,23 @@ void TestCharts::restoredFromMinimisedKeepsTheEdits()
     r.dialog()->hide();
     r.dialog()->show();
     QCOMPARE(r.edit("TxtYmaxA")->text(), QStringLiteral("100"));
+}
+
+void TestCharts::boundsShownReadBackUnderADecimalComma()
+{
+    Run r;
+    r.dialog()->setLocale(QLocale(QLocale::German, QLocale::Germany));
+    r.chart(1)->setLeftAxisAutomatic(false);
+    r.chart(1)->setLeftRange(-20.5, 1250.25);
+    r.dialog()->show();
+    QCOMPARE(r.edit("TxtYminA")->text(), QStringLiteral("-20,5"));
+    QCOMPARE(r.edit("TxtYmaxA")->text(), QStringLiteral("1250,25")); // no group mark
+    r.edit("TxtChtSample")->setText("2,5");
+    r.dialog()->BtnChtSetingOkClick();
+    QVERIFY(!r.dialog()->isVisible());
+    QCOMPARE(r.chart(1)->leftMinimum(), -20.5);
+    QCOMPARE(r.chart(1)->leftMaximum(), 1250.25);
+    QCOMPARE(r.page()->sampleInterval(), 2500);
 }
 
 void TestCharts::linesAtTheAxisEndsAreSeen_data()

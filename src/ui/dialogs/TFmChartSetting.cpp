@@ -37,28 +37,28 @@ template <class T> T* make(QWidget* parent, const QString& name, const QRect& ge
 
 // A bound as the operator would type it, so that it reads back under the same locale rules
 // (a decimal comma under de_DE, and no group separator, which a typed number may not have).
-QString numberText(double value)
+// The dialog's locale is the system's; one locale both ways is what matters.
+QString numberText(double value, QLocale locale)
 {
-    QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(value, 'g', QLocale::FloatingPointShortest);
 }
 
 // The sample time as the OK step accepts it.
-bool sampleAccepted(const QString& text)
+bool sampleAccepted(const QString& text, const QLocale& locale)
 {
     try {
-        const double seconds = core::toFloat(text);
+        const double seconds = core::toFloat(text, locale);
         return seconds >= 0 && seconds <= 60;
     } catch (const QuillmereError&) {
         return false;
     }
 }
 
-bool rangeAccepted(const QString& min, const QString& max)
+bool rangeAccepted(const QString& min, const QString& max, const QLocale& locale)
 {
     try {
-        return core::toFloat(min) <= core::toFloat(max);
+        return core::toFloat(min, locale) <= core::toFloat(max, locale);
     } catch (const QuillmereError&) {
         return false;
     }
@@ -162,8 +162,8 @@ void TFmChartSetting::FormShow()
     for (int m = 0; m < 3; ++m) {
         const Tab& tab = m_tabs[size_t(m)];
         const TrendPlot* chart = m_charts[size_t(m)];
-        tab.min->setText(numberText(chart->leftMinimum()));
-        tab.max->setText(numberText(chart->leftMaximum()));
+        tab.min->setText(numberText(chart->leftMinimum(), locale()));
+        tab.max->setText(numberText(chart->leftMaximum(), locale()));
         tab.view3D->setChecked(chart->view3D());
         (chart->leftAxisAutomatic() ? tab.automatic : tab.limit)->setChecked(true);
         tab.showSv->setChecked(chart->isSeriesShown(1));
@@ -172,7 +172,7 @@ void TFmChartSetting::FormShow()
 
 void TFmChartSetting::BtnChtSetingOkClick()
 {
-    const double seconds = core::toFloat(m_sample->text());
+    const double seconds = core::toFloat(m_sample->text(), locale());
     if (seconds < 0 || seconds > 60) {
         m_dialogs.message(nullptr, QStringLiteral("訊息"), QStringLiteral("取樣時間超出輸入範圍"),
                           DialogService::Icon::Information);
@@ -189,8 +189,8 @@ void TFmChartSetting::BtnChtSetingOkClick()
             chart->setLeftAxisAutomatic(false);
             // The pair together: each bound alone against the axis as it stood would refuse
             // any range that does not overlap the one shown.
-            const double max = core::toFloat(tab.max->text());
-            chart->setLeftRange(core::toFloat(tab.min->text()), max);
+            const double max = core::toFloat(tab.max->text(), locale());
+            chart->setLeftRange(core::toFloat(tab.min->text(), locale()), max);
         }
         chart->setLength(tab.length->value());
     }
@@ -238,17 +238,17 @@ TFmChartSetting::Scaling TFmChartSetting::scalingToStore(int m) const
 {
     const Tab& tab = m_tabs[size_t(m - 1)];
     // Without "Auto Scale" the next start's OK converts both edits.
-    if (tab.automatic->isChecked() || rangeAccepted(tab.min->text(), tab.max->text()))
+    if (tab.automatic->isChecked() || rangeAccepted(tab.min->text(), tab.max->text(), locale()))
         return {tab.automatic->isChecked(), tab.limit->isChecked(), tab.min->text(),
                 tab.max->text()};
     const TrendPlot* chart = m_charts[size_t(m - 1)];
     return {chart->leftAxisAutomatic(), !chart->leftAxisAutomatic(),
-            numberText(chart->leftMinimum()), numberText(chart->leftMaximum())};
+            numberText(chart->leftMinimum(), locale()), numberText(chart->leftMaximum(), locale())};
 }
 
 QString TFmChartSetting::sampleToStore() const
 {
-    return sampleAccepted(m_sample->text()) ? m_sample->text() : m_confirmedSample;
+    return sampleAccepted(m_sample->text(), locale()) ? m_sample->text() : m_confirmedSample;
 }
 
 void TFmChartSetting::storeSettings(SettingsStore& key) const
