@@ -274,8 +274,8 @@ void TestSettings::whatTheDialogsStoreStartsTheRealProgramAgain_data()
     QTest::addColumn<QByteArrayList>("values"); // name=value lines of the store
     QTest::addColumn<QByteArray>("lang");
     QTest::newRow("range below zero")
-        << QByteArrayList{"RdoAutoA=dword:00000000", "RdoLimitA=dword:00000001",
-                          "TxtYminA=\"-40\"", "TxtYmaxA=\"-10\""}
+        << QByteArrayList{"RdoAutoA=dword:00000000", "RdoLimitA=dword:00000001", "TxtYminA=\"-40\"",
+                          "TxtYmaxA=\"-10\""}
         << QByteArray("C.UTF-8");
     QTest::newRow("decimal comma under de_DE")
         << QByteArrayList{"RdoAutoB=dword:00000000", "RdoLimitB=dword:00000001",
