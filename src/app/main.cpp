@@ -13,7 +13,7 @@ int main(int argc, char* argv[])
     // A logout, a service stop or Ctrl+C closes the program as its window's close does, so
     // the run's settings are kept. Set up before the start, so no signal finds it unguarded.
     SignalCloser closer([&program] { program.closeFromOutside(); });
-#ifndef QT_NO_SESSIONMANAGER
+#if QT_CONFIG(sessionmanager)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&program](QSessionManager&) { program.closeFromOutside(); });
 #endif
