@@ -3,8 +3,6 @@
 #include "app/SignalCloser.h"
 #include "app/StartUp.h"
 
-#include <QSessionManager>
-
 int main(int argc, char* argv[])
 {
     QtDialogService dialogs;
@@ -12,11 +10,9 @@ int main(int argc, char* argv[])
     Program program(dialogs);
     // A logout, a service stop or Ctrl+C closes the program as its window's close does, so
     // the run's settings are kept. Set up before the start, so no signal finds it unguarded.
+    // (A session manager that ends the session asks Qt to quit, and Qt closes the window
+    // through its own close; its commit request, which may be a mere checkpoint, is left.)
     SignalCloser closer([&program] { program.closeFromOutside(); });
-#if QT_CONFIG(sessionmanager)
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [&program](QSessionManager&) { program.closeFromOutside(); });
-#endif
     // A start that fails has told the operator why; the program ends.
     if (!program.start())
         return 1;
