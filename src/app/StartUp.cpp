@@ -30,6 +30,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QTimer>
 
 Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
                       const StartOptions& options)
@@ -106,12 +107,15 @@ bool Program::fail(const QString& message, const QString& detail)
 
 void Program::closeFromOutside()
 {
-    if (m_home && m_home->isVisible()) {
-        if (m_home->close())
-            QCoreApplication::quit();
-    } else {
+    if (!m_started) {
+        // A message of the start is on screen: it goes, and the close follows once the window
+        // is up, or the program ends with the start that failed.
+        m_closePending = true;
         QCoreApplication::exit(1);
+        return;
     }
+    if (m_home && m_home->close())
+        QCoreApplication::quit();
 }
 
 bool Program::start()
@@ -160,5 +164,8 @@ bool Program::start()
     m_home->show();
     if (!m_home->restoreError().isEmpty())
         return fail(m_home->restoreError(), m_home->restoreErrorDetail());
+    m_started = true;
+    if (m_closePending)
+        QTimer::singleShot(0, m_home.get(), [this] { closeFromOutside(); });
     return true;
 }

@@ -41,8 +41,8 @@ public:
     bool start();
     // A signal or the end of the desktop session: the main window's own close, then the
     // program ends. A close that does not go through (the store refused) leaves the window
-    // open with its message, as for the operator's close. Before the window is up (the
-    // message of a failed start on screen) the program ends unstored.
+    // open with its message, as for the operator's close. Asked during the start, the close
+    // waits until the window is up; a start that fails ends the program unstored.
     void closeFromOutside();
 
     const Windows& windows() const { return m_windows; }
@@ -57,4 +57,6 @@ private:
     std::unique_ptr<store::RegistryFile> m_settings;
     std::unique_ptr<TFmHome> m_home; // owns every other window
     Windows m_windows;
+    bool m_started = false;
+    bool m_closePending = false; // asked from outside before the start was over
 };

@@ -218,6 +218,9 @@ void TestSettings::restoreFailures_data()
                                      << "'' is not a valid integer value" << true << false;
     QTest::newRow("baud missing") << QByteArray("BPSC") << QByteArray("-")
                                   << "'' is not a valid integer value" << true << false;
+    QTest::newRow("sample time edited by hand")
+        << QByteArray("TxtChtSample") << QByteArray("\"abc\"")
+        << "'abc' is not a valid floating point value" << true << true;
     QTest::newRow("empty ID is 1")
         << QByteArray("IDB_4") << QByteArray("\"\"") << QString() << true << true;
     QTest::newRow("missing title is empty")
