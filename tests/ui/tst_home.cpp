@@ -15,12 +15,14 @@
 #include "ui/main/TFmHome.h"
 #include "ui/params/TFmSetPage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,6 +96,8 @@ private Q_SLOTS:
     void setOpensTheSetControllerDialogForItsTile();
     void startUpCreatesTheWindows();
     void missingFirstPictureEndsStartUp();
+    void enterPressesOnlyAChosenButton_data();
+    void enterPressesOnlyAChosenButton();
 };
 
 void TestHome::startUpShowsMonitorOne()
@@ -335,6 +339,80 @@ void TestHome::missingFirstPictureEndsStartUp()
     QCOMPARE(g_dialogs->messages,
              QStringList{QCoreApplication::applicationName() + "|Cannot open file " + empty.path() +
                          "/button1D.bmp"});
+}
+
+void TestHome::enterPressesOnlyAChosenButton_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("before"); // touched first: a push button tabbed to, else clicked
+    QTest::addColumn<QString>("target"); // has the focus when Enter is pressed
+    QTest::addColumn<QString>("pressed");
+    const auto row = [](const char* dialog, const char* before, const char* target,
+                        const char* pressed) {
+        QTest::addRow("%s %s%s%s", dialog, before, *before ? " then " : "", target)
+            << dialog << before << target << pressed;
+    };
+    for (const char* edit : {"TypeL1", "L1Value", "TypeL2", "L2Value", "L3Value", "P2Value"})
+        row("FmSetPage", "", edit, "");
+    row("FmSetPage", "WritwL1", "L1Value", ""); // the Write that had the focus stays unpressed
+    row("FmSetPage", "", "WritwL1", "WritwL1");
+    row("FmCommSetting", "", "Edit1", "");
+    row("FmCommSetting", "", "TxtTitle", "");
+    row("FmCommSetting", "RzButton1", "Edit2", "");
+    row("FmChartSetting", "", "TxtChtSample", "");
+    row("FmChartSetting", "", "ChtAMax", "");
+    row("FmChartSetting", "RdoLimitB", "TxtYminB", "");
+    row("FmRecord", "ChkSave", "TxtSampleTime", "");
+    row("FmRecord", "ChkSave", "TxtFilePath", "");
+    row("FmAddAlarm", "", "TxtHAlm", "");
+    row("FmModifyAlarm", "", "TxtLAlm", "");
+    row("FmBrowse", "", "DirectoryListBox1", "");
+    row("FmAlmDlg", "", "LstAlarm", "");
+    row("FmLineStatistics", "", "BtnClose", "BtnClose");
+    // Confirming what was just typed in a one-purpose dialog is what Enter is for there.
+    row("FmTitle", "", "Edit1", "RzButton1");
+    row("FmTitle", "", "RzButton2", "RzButton2");
+    row("fmpassread", "", "Edit1", "Button1");
+    row("fmpaset", "", "aginNewEdit", "Button1");
+}
+
+void TestHome::enterPressesOnlyAChosenButton()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, before);
+    QFETCH(QString, target);
+    QFETCH(QString, pressed);
+    Home h;
+    auto* window = h.find<QDialog>(dialog);
+    QVERIFY(window);
+    QStringList clicks;
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        connect(button, &QPushButton::clicked, this,
+                [&clicks, button] { clicks << button->objectName(); });
+    const auto focus = [window](const QString& name) {
+        auto* widget = window->findChild<QWidget*>(name);
+        // Bring the widget's tab forward.
+        for (QWidget* w = widget; w && w != window; w = w->parentWidget())
+            if (auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget()))
+                stack->setCurrentWidget(w);
+        widget->setFocus(Qt::TabFocusReason);
+        return QApplication::focusWidget();
+    };
+    // A pressed OK may close the dialog: each key gets it shown afresh.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        if (!before.isEmpty() && !qobject_cast<QPushButton*>(focus(before)) &&
+            !window->findChild<QWidget*>(target)->isEnabled())
+            QTest::mouseClick(QApplication::focusWidget(), Qt::LeftButton, {}, {6, 10}); // the box
+        QWidget* typing = focus(target);
+        QVERIFY(typing && (typing == window->findChild<QWidget*>(target) ||
+                           typing->parentWidget() == window->findChild<QWidget*>(target)));
+        QTest::keyClick(typing, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    }
+    QCOMPARE(clicks, pressed.isEmpty() ? QStringList() : QStringList({pressed, pressed}));
+    QVERIFY(!h.home->engine().model().WritePending);
 }
 
 int main(int argc, char* argv[])
