@@ -345,7 +345,7 @@ void TestHome::enterPressesOnlyAChosenButton_data()
 {
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("before"); // touched first: a push button tabbed to, else clicked
-    QTest::addColumn<QString>("target"); // has the focus when Enter is pressed
+    QTest::addColumn<QString>("target"); // has the focus when Enter is pressed; "": as opened
     QTest::addColumn<QString>("pressed");
     const auto row = [](const char* dialog, const char* before, const char* target,
                         const char* pressed) {
@@ -368,7 +368,7 @@ void TestHome::enterPressesOnlyAChosenButton_data()
     row("FmModifyAlarm", "", "TxtLAlm", "");
     row("FmBrowse", "", "DirectoryListBox1", "");
     row("FmAlmDlg", "", "LstAlarm", "");
-    row("FmLineStatistics", "", "BtnClose", "BtnClose");
+    row("FmLineStatistics", "", "", "BtnClose");
     // Confirming what was just typed in a one-purpose dialog is what Enter is for there.
     row("FmTitle", "", "Edit1", "RzButton1");
     row("FmTitle", "", "RzButton2", "RzButton2");
@@ -406,9 +406,9 @@ void TestHome::enterPressesOnlyAChosenButton()
         if (!before.isEmpty() && !qobject_cast<QPushButton*>(focus(before)) &&
             !window->findChild<QWidget*>(target)->isEnabled())
             QTest::mouseClick(QApplication::focusWidget(), Qt::LeftButton, {}, {6, 10}); // the box
-        QWidget* typing = focus(target);
-        QVERIFY(typing && (typing == window->findChild<QWidget*>(target) ||
-                           typing->parentWidget() == window->findChild<QWidget*>(target)));
+        QWidget* typing = target.isEmpty() ? QApplication::focusWidget() : focus(target);
+        QWidget* wanted = target.isEmpty() ? typing : window->findChild<QWidget*>(target);
+        QVERIFY(typing && (typing == wanted || typing->parentWidget() == wanted));
         QTest::keyClick(typing, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     }
     QCOMPARE(clicks, pressed.isEmpty() ? QStringList() : QStringList({pressed, pressed}));
