@@ -176,8 +176,6 @@ bool TRecipePage::eventFilter(QObject* watched, QEvent* event)
 
 void TRecipePage::BtnLoadRecipeClick()
 {
-    if (!m_loadButton->isEnabledTo(this))
-        return; // a press that was on its way when the write began
     QString path = m_dialogs.openFileName(window(), QString(), m_folder, Filter);
     if (path.isEmpty())
         return;
