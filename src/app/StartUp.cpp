@@ -5,6 +5,7 @@
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "store/RegistryFile.h"
+#include "ui/DialogKeys.h"
 #include "ui/DialogService.h"
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
@@ -28,6 +29,7 @@
 #include "ui/params/TFmSetPage.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLockFile>
 #include <QTimer>
@@ -78,6 +80,10 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmTitle = new TFmTitle(dialogs, settings, home);
     QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home, &TFmHome::setCompanyTitle);
     w.FmLineStatistics = new TFmLineStatistics(&home->engine(), home);
+
+    // Before any of them shows: Enter in a dialog's edit must press no button it did not choose.
+    for (QDialog* dialog : home->findChildren<QDialog*>())
+        keepEnterToChosenButtons(*dialog);
 
     w.Fmshowpawd->attachWindows(w);
     home->attachWindows(w);
