@@ -117,20 +117,27 @@ private Q_SLOTS:
 void TestRecipes::saveWritesTheEdits()
 {
     Run r;
-    QVERIFY(QFileInfo(r.path("Recipe")).isDir());                          // made at start
-    QVERIFY(QFile(r.path("Recipe/Line3.txt")).open(QIODevice::WriteOnly)); // replaced unasked
+    QVERIFY(QFileInfo(r.path("Recipe")).isDir()); // made at start
+    QVERIFY(QFile(r.path("Recipe/Line3.txt")).open(QIODevice::WriteOnly));
     QStringList texts(30, QStringLiteral("100"));
     texts[0] = QStringLiteral("攝氏25");
     texts[29] = QString();
     r.setEdits(texts);
-    g_dialogs->fileAnswer = r.path("Recipe/Line3"); // the default extension is added
+    // The default extension is added, and the file of that name replaced only when confirmed.
+    const QString asked = "儲存配方|Line3.txt already exists.\nDo you want to replace it?";
+    g_dialogs->fileAnswer = r.path("Recipe/Line3");
+    g_dialogs->confirmAnswer = false;
     r.find<QPushButton>("BtnSaveRecipe")->click();
+    g_dialogs->confirmAnswer = true;
     QFile file(r.path("Recipe/Line3.txt"));
+    QCOMPARE(file.size(), 0);
+    QCOMPARE(g_dialogs->messages, QStringList{asked});
+    r.find<QPushButton>("BtnSaveRecipe")->click();
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), "\xe6\x94\x9d\xe6\xb0\x8f" + QByteArray("25,") +
                                  QByteArray("100,").repeated(28) + ",");
     QCOMPARE(r.recipeName(), QStringLiteral("Line3"));
-    QCOMPARE(g_dialogs->messages, QStringList{"Save Recive|Complete!"});
+    QCOMPARE(g_dialogs->messages, QStringList({asked, asked, "Save Recive|Complete!"}));
     QCOMPARE(g_dialogs->icons.value(0), DialogService::Icon::Information);
 }
 
@@ -138,7 +145,7 @@ void TestRecipes::loadFillsTheEdits()
 {
     Run r;
     QFile file(r.path("Recipe/Line 2.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("1,2,3") == 5);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("1,2," + QByteArray(28, ',')) == 32);
     file.close();
     g_dialogs->fileAnswer = file.fileName();
     r.find<QPushButton>("BtnLoadRecipe")->click();
@@ -157,10 +164,11 @@ void TestRecipes::fileErrorsReplaceComplete_data()
     QTest::addColumn<QString>("b3");     // Monitor 2, slot 3
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("says");
+    QTest::addColumn<QByteArray>("content"); // of the answer, put there first when not empty
     const auto row = [](const char* name, const char* button, const char* answer, const char* b3,
-                        const char* caption, const char* says) {
+                        const char* caption, const char* says, const QByteArray& content = {}) {
         QTest::newRow(name) << QString(button) << QString(answer) << QString(b3) << QString(caption)
-                            << QString(says);
+                            << QString(says) << content;
     };
     row("save cancelled", "BtnSaveRecipe", "", "100", "", "");
     row("load cancelled", "BtnLoadRecipe", "", "100", "", "");
@@ -170,6 +178,8 @@ void TestRecipes::fileErrorsReplaceComplete_data()
         "No such file or directory");
     row("save a value with a comma", "BtnSaveRecipe", "Recipe/x.txt", "1,5", "Save Recive",
         "SV 03 of Monitor2");
+    row("load three values", "BtnLoadRecipe", "Recipe/x.txt", "100", "error",
+        "x.txt holds 3 values instead of 30. Nothing was loaded.", "1,2,3");
 }
 
 void TestRecipes::fileErrorsReplaceComplete()
@@ -179,14 +189,19 @@ void TestRecipes::fileErrorsReplaceComplete()
     QFETCH(QString, b3);
     QFETCH(QString, caption);
     QFETCH(QString, says);
+    QFETCH(QByteArray, content);
     Run r;
     r.home()->recipeEdit(2, 3)->setText(b3);
     const QStringList before = r.edits();
     g_dialogs->fileAnswer = answer.isEmpty() ? QString() : r.path(answer);
+    QFile file(g_dialogs->fileAnswer);
+    QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content) > 0));
+    file.close();
     r.find<QPushButton>(button)->click();
     QCOMPARE(r.edits(), before);
     QCOMPARE(r.recipeName(), QString());
-    QCOMPARE(QDir(r.path("Recipe")).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(r.path("Recipe")).entryList(QDir::Files),
+             content.isEmpty() ? QStringList() : QStringList{"x.txt"});
     if (caption.isEmpty()) {
         QCOMPARE(g_dialogs->messages, QStringList());
         return;
@@ -269,6 +284,8 @@ void TestRecipes::writesPostOneAtATime()
         QVERIFY(!r.find<QPushButton>(other)->isEnabled());
         r.find<QPushButton>(other)->click();
     }
+    // Nor may a load put another recipe's values under the slots still to come.
+    QVERIFY(!r.find<QPushButton>("BtnLoadRecipe")->isEnabled());
     r.home()->recipePage()->BtnWriteAllClick();
     if (closeOnTheWay)
         r.writing()->close();
@@ -277,7 +294,7 @@ void TestRecipes::writesPostOneAtATime()
     QCOMPARE(r.posts, expected);
     QCOMPARE(r.home()->engine().model().lastWriteId - firstId, quint64(expected.size()));
     // Done once every written slot has read its value back.
-    for (const QString& other : WriteButtons)
+    for (const QString& other : WriteButtons + QStringList{"BtnLoadRecipe"})
         QTRY_VERIFY(r.find<QPushButton>(other)->isEnabled());
     const QString closing = QStringLiteral("Write Recipe|These set values were not written or not "
                                            "confirmed:\n") +

@@ -8,6 +8,7 @@
 #include "ui/dialogs/TFmWriting.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +23,7 @@ constexpr TAddress SvCode = 0;
 const char* const Letters = "ABC";
 
 const QString SaveCaption = QStringLiteral("Save Recive");
+const QString SaveTitle = QStringLiteral("儲存配方");
 const QString LoadCaption = QStringLiteral("Load Recipe");
 const QString Filter = QStringLiteral("Text Files(*.txt)");
 const QString Extension = QStringLiteral(".txt");
@@ -67,6 +69,7 @@ TRecipePage::TRecipePage(DialogService& dialogs, TCommController& engine, QWidge
     connect(m_writeButtons[1], &QPushButton::clicked, this, &TRecipePage::BtnWriteBClick);
     connect(m_writeButtons[2], &QPushButton::clicked, this, &TRecipePage::BtnWriteCClick);
     connect(m_writeButtons[3], &QPushButton::clicked, this, &TRecipePage::BtnWriteAllClick);
+    m_writeButtons[3]->installEventFilter(this); // Load follows it, see eventFilter
 
     m_tmrWrite.setObjectName(QStringLiteral("TmrRecipeWrite"));
     m_tmrWrite.setParent(this);
@@ -104,8 +107,8 @@ void TRecipePage::buildHeader()
 
     connect(addButton("BtnSaveRecipe", QStringLiteral("SAVE"), {560, 10, 100, 32}),
             &QPushButton::clicked, this, &TRecipePage::BtnSaveRecipeClick);
-    connect(addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32}),
-            &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
+    m_loadButton = addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32});
+    connect(m_loadButton, &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
 }
 
 QPushButton* TRecipePage::addButton(const char* name, const QString& caption, const QRect& place)
@@ -146,11 +149,18 @@ void TRecipePage::BtnSaveRecipeClick()
                           DialogService::Icon::Error);
         return;
     }
-    QString path = m_dialogs.saveFileName(window(), QStringLiteral("儲存配方"), m_folder, Filter);
+    QString path = m_dialogs.saveFileName(window(), SaveTitle, m_folder, Filter);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
+    if (QFileInfo(path).suffix().isEmpty()) {
         path += Extension; // the dialog's default extension
+        // The dialog asked about the name as typed, not about the one with ".txt" added.
+        if (QFileInfo::exists(path) &&
+            !m_dialogs.confirm(window(), SaveTitle,
+                               QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                   .arg(QFileInfo(path).fileName())))
+            return;
+    }
     if (const QString error = recipe::saveRecipeFile(path, recipe::recipeFileBytes(texts));
         !error.isEmpty()) {
         m_dialogs.message(window(), SaveCaption, error, DialogService::Icon::Error);
@@ -159,6 +169,15 @@ void TRecipePage::BtnSaveRecipeClick()
     m_name->setText(recipe::recipeName(path));
     m_dialogs.message(window(), SaveCaption, QStringLiteral("Complete!"),
                       DialogService::Icon::Information);
+}
+
+bool TRecipePage::eventFilter(QObject* watched, QEvent* event)
+{
+    // Load waits while a recipe write runs, exactly as long as the write buttons do: a load in
+    // the middle would write the first slots from one recipe and the rest from another.
+    if (watched == m_writeButtons[3] && event->type() == QEvent::EnabledChange)
+        m_loadButton->setEnabled(m_writeButtons[3]->isEnabledTo(this));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TRecipePage::BtnLoadRecipeClick()
@@ -173,6 +192,14 @@ void TRecipePage::BtnLoadRecipeClick()
     if (const QString error = recipe::readRecipeFile(path, bytes); !error.isEmpty()) {
         // The edits keep what they held, and so does the name that says where they came from.
         m_dialogs.message(window(), LoadCaption, error, DialogService::Icon::Error);
+        return;
+    }
+    // Any other file would put values under the wrong slots: it loads nothing.
+    if (const QString fault = recipe::recipeFault(bytes); !fault.isEmpty()) {
+        m_dialogs.message(window(), QStringLiteral("error"),
+                          QStringLiteral("The recipe file %1 %2. Nothing was loaded.")
+                              .arg(QDir::toNativeSeparators(path), fault),
+                          DialogService::Icon::Error);
         return;
     }
     m_name->setText(recipe::recipeName(path));

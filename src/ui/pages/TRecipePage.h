@@ -48,6 +48,9 @@ public:
     void BtnWriteCClick() { startWrite(3); }
     void BtnWriteAllClick() { startWrite(0); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildHeader();
     QPushButton* addButton(const char* name, const QString& caption, const QRect& place);
@@ -67,6 +70,7 @@ private:
     QString m_folder;
     std::array<std::array<QLineEdit*, 10>, 3> m_edits{};
     QLabel* m_name = nullptr;                     // LbRecipeName
+    QPushButton* m_loadButton = nullptr;          // BtnLoadRecipe
     std::array<QPushButton*, 4> m_writeButtons{}; // BtnWriteA, B, C, BtnWriteAll
 
     // The running write: posts m_next .. m_count - 1 of the range that starts at Monitor
