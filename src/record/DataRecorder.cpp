@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 
 namespace record {
@@ -163,18 +164,33 @@ void DataRecorder::showState()
     else if (waiting > 0)
         text = QStringLiteral("Recording stopped (%1 rows waiting)").arg(waiting);
 
+    // Monitors that lost the same rows (a whole folder away) share one entry, and the end
+    // of the span drops its date when it is the day of the start: the line stays short.
     QStringList lost;
     const auto when = [this](const QDateTime& at) {
         return m_locale.toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                core::longTimeText(at.time(), m_locale);
     };
+    const std::array<LostRows, 3>& rows = m_files.lostRows();
     for (std::size_t m = 0; m < 3; ++m) {
-        const LostRows& l = m_files.lostRows()[m];
-        if (l.count > 0)
-            lost << QStringLiteral("Monitor%1: %2 rows lost, %3 to %4")
-                        .arg(m + 1)
-                        .arg(l.count)
-                        .arg(when(l.first), when(l.last));
+        const LostRows& l = rows[m];
+        const auto same = [&l](const LostRows& o) {
+            return o.count == l.count && o.first == l.first && o.last == l.last;
+        };
+        if (l.count == 0 || std::any_of(rows.begin(), rows.begin() + std::ptrdiff_t(m), same))
+            continue;
+        QStringList monitors{QStringLiteral("Monitor%1").arg(m + 1)};
+        for (std::size_t o = m + 1; o < 3; ++o)
+            if (same(rows[o]))
+                monitors << QString::number(o + 1);
+        const QString end = l.last.date() == l.first.date()
+                                ? core::longTimeText(l.last.time(), m_locale)
+                                : when(l.last);
+        lost << QStringLiteral("%1: %2 rows lost%3, %4 to %5")
+                    .arg(monitors.join(QStringLiteral(", ")))
+                    .arg(l.count)
+                    .arg(monitors.size() > 1 ? QStringLiteral(" each") : QString())
+                    .arg(when(l.first), end);
     }
     if (!lost.isEmpty()) {
         if (!text.isEmpty())
