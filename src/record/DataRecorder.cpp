@@ -48,6 +48,7 @@ void DataRecorder::switchTimer(bool on)
     if (on && m_timer->interval() > 0) {
         m_timer->start();
         m_paused = false;
+        m_recording = true;
         return;
     }
     m_timer->stop();
@@ -55,6 +56,7 @@ void DataRecorder::switchTimer(bool on)
     // rows waiting stay in sight.
     m_catchUp->stop();
     m_paused = true;
+    m_recording = false;
     showState();
 }
 
@@ -88,6 +90,7 @@ void DataRecorder::TmrRecordTimer()
     m_files.queue(fileName(at, m_settings.RecordSaveUnit, m_settings.RecordFileType, m_locale),
                   m_settings.RecordFileType, at, rows);
     m_paused = false;
+    m_recording = true;
     writeWaiting();
 }
 
@@ -109,6 +112,7 @@ void DataRecorder::finish()
     m_timer->stop();
     m_catchUp->stop();
     m_paused = true;
+    m_recording = false;
     if (m_files.waitingRows() > 0)
         m_failure = m_files.write(folder(), -1);
     QString error;
@@ -128,8 +132,8 @@ void DataRecorder::takeBack()
         return;
     if (!m_files.takeBack(m_keepFile, &error)) {
         // Put aside, not overwritten by the next close: the rows in it are not given up.
-        const QString aside = m_keepFile + QStringLiteral(".unreadable");
-        QFile::remove(aside);
+        const QString aside =
+            m_keepFile + QDateTime::currentDateTime().toString(QStringLiteral(".yyyyMMddhhmmss"));
         QFile::rename(m_keepFile, aside);
         m_failure = RecordFailure{
             QStringLiteral("the rows kept at the last close cannot be read (%1)").arg(error),
@@ -158,7 +162,7 @@ void DataRecorder::showState()
         text = QStringLiteral("Recording failed: %1: %2 (%3 rows waiting)")
                    .arg(m_failure->reason, QDir::toNativeSeparators(m_failure->path))
                    .arg(waiting);
-    else if (!m_paused)
+    else if (m_recording)
         text = waiting == 0 ? QStringLiteral("Recording")
                             : QStringLiteral("Recording (%1 rows waiting)").arg(waiting);
     else if (waiting > 0)

@@ -86,7 +86,8 @@ private:
     QTimer* m_catchUp = nullptr;
     QString m_keepFile;
     std::optional<RecordFailure> m_failure;
-    bool m_paused = true;
+    bool m_paused = true;     // no catch-up slices
+    bool m_recording = false; // rows are being taken, for the status line
     QString m_state;
 };
 
