@@ -196,11 +196,10 @@ void DataRecorder::showState()
                     .arg(monitors.size() > 1 ? QStringLiteral(" each") : QString())
                     .arg(when(l.first), end);
     }
-    if (!lost.isEmpty()) {
-        if (!text.isEmpty())
-            text += QStringLiteral("; ");
-        text += lost.join(QStringLiteral("; ")) + QStringLiteral(" (click to clear)");
-    }
+    // First, so that a long failure after it cannot push it out of sight: a click clears it.
+    if (!lost.isEmpty())
+        text = lost.join(QStringLiteral("; ")) + QStringLiteral(" (click to clear)") +
+               (text.isEmpty() ? QString() : QStringLiteral("; ") + text);
     setState(text);
 }
 

@@ -364,7 +364,7 @@ void TestRecord::rowsLostAtTheCapStayReportedUntilSeen()
         r.recorder.writeWaiting();
     const QString report = "Monitor1, 2, 3: 2 rows lost each, 2024/5/3 上午12:00:00 to "
                            "上午12:00:01 (click to clear)";
-    QCOMPARE(r.recorder.stateText(), "Recording; " + report);
+    QCOMPARE(r.recorder.stateText(), report + "; Recording");
     // Whole rows from the third on, each once, across the two day files.
     const QByteArray day1 = readFile(r.file(2, "2024_5_3.txt"));
     const QByteArray day2 = readFile(r.file(2, "2024_5_4.txt"));
