@@ -30,6 +30,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QTimer>
 
 Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
                       const StartOptions& options)
@@ -95,13 +96,26 @@ Program::~Program()
     m_home.reset();
 }
 
-bool Program::fail(const QString& message)
+bool Program::fail(const QString& message, const QString& detail)
 {
     m_home.reset();
     m_windows = {};
-    m_dialogs.message(nullptr, QCoreApplication::applicationName(), message,
-                      DialogService::Icon::Error);
+    m_dialogs.detailedMessage(nullptr, QCoreApplication::applicationName(), message, detail,
+                              DialogService::Icon::Error);
     return false;
+}
+
+void Program::closeFromOutside()
+{
+    if (!m_started) {
+        // A message of the start is on screen: it goes, and the close follows once the window
+        // is up, or the program ends with the start that failed.
+        m_closePending = true;
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (m_home && m_home->close())
+        QCoreApplication::quit();
 }
 
 bool Program::start()
@@ -141,7 +155,7 @@ bool Program::start()
         m_windows = createWindows(m_dialogs, *m_settings, m_options);
         m_home.reset(m_windows.FmHome);
     } catch (const QuillmereError& error) {
-        return fail(error.message());
+        return fail(error.message(), error.detail());
     } catch (const std::exception& error) {
         return fail(QString::fromLocal8Bit(error.what()));
     }
@@ -149,6 +163,9 @@ bool Program::start()
     // The restore runs at the first showing; the program cannot run on half of it.
     m_home->show();
     if (!m_home->restoreError().isEmpty())
-        return fail(m_home->restoreError());
+        return fail(m_home->restoreError(), m_home->restoreErrorDetail());
+    m_started = true;
+    if (m_closePending)
+        QTimer::singleShot(0, m_home.get(), [this] { closeFromOutside(); });
     return true;
 }

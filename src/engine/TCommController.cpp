@@ -5,11 +5,14 @@
 #include "engine/DeviationEvaluation.h"
 #include "engine/ValueFormat.h"
 #include "engine/WriteConversion.h"
+#include "link/UucpLock.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QTime>
+
+#include <cstdlib>
 
 namespace {
 
@@ -54,7 +57,14 @@ TCommController::TCommController(std::unique_ptr<TRs485Comm> link, QObject* pare
 
 TCommController::~TCommController()
 {
-    Stop();
+    if (!Stop()) {
+        // A thread stuck in the kernel cannot be ended from here, and a thread object
+        // destroyed while its thread runs takes the program down with a crash. The program is
+        // ending: it ends now, leaving no lock file of ours; the kernel closes the ports and
+        // drops their flocks.
+        comm::releaseAllLockFiles();
+        std::_Exit(EXIT_FAILURE);
+    }
 }
 
 void TCommController::Start()
@@ -65,12 +75,20 @@ void TCommController::Start()
     start();
 }
 
-void TCommController::Stop()
+bool TCommController::Stop()
 {
     requestInterruption();
-    wait();
+    // The engine sees the request before its next slot step. The longest step (a pending
+    // write, one slot of a Re-Scan, four reads of six attempts at 236 ms on a 4-wire line, the
+    // ports' closes) stays under 8 s; only a system call that does not come back takes longer.
+    if (!wait(QDeadlineTimer(StopWaitMs))) {
+        qWarning("The polling engine has not stopped within %d s; it is left to end by itself.",
+                 StopWaitMs / 1000);
+        return false;
+    }
     // The thread closes its ports as it ends; this covers steps driven without the thread.
     m_link->ClosePort();
+    return true;
 }
 
 void TCommController::RequestWrite(int monitor, int slot, TAddress code, const QString& valueText)
@@ -201,6 +219,7 @@ void TCommController::PollCycle()
         for (int s = 1; s <= SlotCount; ++s) {
             if (stopRequested())
                 return;
+            closeHungUpPorts();
             PollSlot(m, s);
         }
         const double ms = double(pass.nsecsElapsed()) / 1e6;
@@ -211,6 +230,20 @@ void TCommController::PollCycle()
         if (line.transactions != before)
             line.countCycle(ms);
     }
+}
+
+void TCommController::closeHungUpPorts()
+{
+    // With "Only scan controllers" a line whose controllers are all lost makes no transaction
+    // until a Re-Scan; a pulled adapter's descriptor would stay open that long, and the
+    // kernel would give the adapter plugged back in another name. Looked at between slot
+    // steps, every quarter second at most: an idle line's steps take no time, so a hang-up
+    // there is seen within that quarter second.
+    constexpr int IdlePortCheckMs = 250;
+    if (m_hangUpCheck.isValid() && !m_hangUpCheck.hasExpired(IdlePortCheckMs))
+        return;
+    m_hangUpCheck.start();
+    m_link->closeHungUpPorts();
 }
 
 void TCommController::PollSlot(int m, int s)

@@ -4,6 +4,7 @@
 #include "engine/StationModel.h"
 #include "link/TRs485Comm.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <array>
 #include <memory>
@@ -23,7 +24,10 @@ public:
     ~TCommController() override;
 
     void Start();
-    void Stop();
+    // Asks the engine to end and waits for it, at most StopWaitMs: false when it has not
+    // ended by then (stuck in a system call), and it is left to end by itself.
+    bool Stop();
+    static constexpr int StopWaitMs = 10'000;
 
     // Posts the single pending write; a write still pending is replaced (the last one wins).
     void RequestWrite(int monitor, int slot, TAddress code, const QString& valueText);
@@ -58,9 +62,12 @@ private:
     // One read of (monitor, slot)'s controller, counted in the line statistics.
     std::optional<int> readValue(int monitor, int slot, int station, TAddress code);
     void countTransaction(int monitor, int slot);
+    // Closes hung-up ports at most every IdlePortCheckMs, lines without transactions included.
+    void closeHungUpPorts();
 
     StationModel m_model;
     std::unique_ptr<TRs485Comm> m_link;
     bool m_started = false;
     std::array<int, MonitorCount> m_linePorts{}; // the ports the lines named at the last step
+    QElapsedTimer m_hangUpCheck;
 };

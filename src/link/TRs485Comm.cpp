@@ -59,6 +59,12 @@ void TRs485Comm::keepOnlyPorts(const QList<int>& ports)
     m_io->keepOnly(ports);
 }
 
+void TRs485Comm::closeHungUpPorts()
+{
+    std::lock_guard lock(m_transaction);
+    m_io->closeHungUp();
+}
+
 void TRs485Comm::notePortError()
 {
     ++m_tally.portErrors;

@@ -63,6 +63,8 @@ public:
     void ClosePort();
     // Closes the ports that none of the lines names any more.
     void keepOnlyPorts(const QList<int>& ports);
+    // Closes the open ports that have hung up (an adapter pulled out), without waiting.
+    void closeHungUpPorts();
 
     bool PortReady() const { return m_portReady; }
     QString ReceivedText() const { return m_receivedText; }

@@ -418,6 +418,7 @@ void TFmHome::showEvent(QShowEvent* event)
         FormShow();
     } catch (const QuillmereError& error) {
         m_restoreError = error.message();
+        m_restoreErrorDetail = error.detail();
     } catch (const std::exception& error) {
         m_restoreError = QString::fromLocal8Bit(error.what());
     }
