@@ -77,6 +77,7 @@ private Q_SLOTS:
     void storeKeepsTheConfirmedSampleTimeForATextThatIsNoNumber();
     void settingsSurviveARestart();
     void failureShowsInTheStatusLineUntilAWriteSucceeds();
+    void rowsWaitingAtCloseAreWrittenAfterTheRestart();
 };
 
 void TestRecordUi::okTakesOverInOrder_data()
@@ -232,6 +233,28 @@ void TestRecordUi::failureShowsInTheStatusLineUntilAWriteSucceeds()
     QFile file(folder + "/Monitor2/" + files[0]);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll().count("Empty\t"), 40); // two rows of nothing polled yet
+}
+
+void TestRecordUi::rowsWaitingAtCloseAreWrittenAfterTheRestart()
+{
+    Run r;
+    const QString folder = r.dir.path() + "/data";
+    QVERIFY(QDir().mkpath(folder));
+    QFile inTheWay(folder + "/Monitor2");
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    r.find<QLineEdit>("TxtFilePath")->setText(folder);
+    r.dialog()->BtnOKClick();
+    r.home()->TmrRecordTimer();
+    QVERIFY(r.home()->close());
+    QVERIFY(QFile::exists(r.dir.path() + "/record-waiting.dat"));
+
+    QVERIFY(inTheWay.remove());
+    r.start();
+    QTRY_COMPARE(QDir(folder + "/Monitor2").entryList(QDir::Files).size(), 1);
+    QFile file(folder + "/Monitor2/" + QDir(folder + "/Monitor2").entryList(QDir::Files)[0]);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("Empty\t"), 20); // the one row, once
+    QVERIFY(!QFile::exists(r.dir.path() + "/record-waiting.dat"));
 }
 
 int main(int argc, char* argv[])

@@ -147,6 +147,9 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
+    // Rows lost at the cap stay on the status line until the operator has clicked it.
+    connect(m_statusLine, &StatusLine::clicked, m_recorder, &record::DataRecorder::acknowledgeLoss);
+    m_recorder->setKeepFile(core::homeFolder() + QStringLiteral("/record-waiting.dat"));
     startPublishing();
 }
 

@@ -65,6 +65,8 @@ void TFmHome::FormShow()
 
     // Recording never runs before Start, whatever "ChkSave" holds.
     m_recorder->switchTimer(false);
+    // Rows the last close could not write go to the folder just restored.
+    m_recorder->takeBack();
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
@@ -110,7 +112,8 @@ void TFmHome::FormClose()
 
     // The chart timer first, then the record timer, then TmrHome.
     m_chartPage->stopSampling();
-    m_recorder->switchTimer(false);
+    // Writes what waits, or keeps it in the home for the next start.
+    m_recorder->finish();
     m_tmrHome->stop();
     m_engine->Stop();
     // The broker hears "offline" from us, not only as the last will.
