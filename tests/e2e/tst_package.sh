@@ -92,4 +92,17 @@ wait "$program" 2>/dev/null || true
 [ -f "$home/DbAlarmInfo.sqlite" ] || fail "no alarm table in $home"
 after=$(snapshot)
 diff <(echo "$before") <(echo "$after") || fail "the program wrote outside its home $home"
-echo "PASS: polled from the unpacked tree; home $home"
+
+# A portable copy (the program with its pictures in one writable folder) keeps its home there.
+portable="$tmp/portable"
+mkdir -p "$portable"
+cp "$root/usr/bin/quillmere" "$root"/usr/share/quillmere/*.bmp "$portable/"
+"$portable/quillmere" >"$tmp/portable.out" 2>&1 &
+program=$!
+pids+=($program)
+for _ in $(seq 150); do [ -s "$portable/settings.reg" ] && break; sleep 0.1; done
+kill "$program"
+wait "$program" 2>/dev/null || true
+[ -s "$portable/settings.reg" ] || { cat "$tmp/portable.out"; fail "a portable copy's home is not its folder"; }
+diff <(echo "$after") <(snapshot) || fail "the portable copy wrote outside its folder"
+echo "PASS: polled from the unpacked tree; home $home; a portable copy's home is its folder"
