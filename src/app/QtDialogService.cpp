@@ -8,11 +8,18 @@
 void QtDialogService::message(QWidget* parent, const QString& caption, const QString& text,
                               Icon icon)
 {
+    detailedMessage(parent, caption, text, QString(), icon);
+}
+
+void QtDialogService::detailedMessage(QWidget* parent, const QString& caption, const QString& text,
+                                      const QString& detail, Icon icon)
+{
     const auto boxIcon = icon == Icon::Error     ? QMessageBox::Critical
                          : icon == Icon::Warning ? QMessageBox::Warning
                          : icon == Icon::NoIcon  ? QMessageBox::NoIcon
                                                  : QMessageBox::Information;
     QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, parent);
+    box.setInformativeText(detail);
     box.exec();
 }
 

@@ -79,8 +79,11 @@ void StatusLine::showText()
 {
     const QString text = statusLineText(m_stats, m_segments);
     // Refreshed at every tick of the main window: unchanged, it is not laid out again.
-    if (text != this->text())
-        setText(text);
+    if (text == this->text())
+        return;
+    setText(text);
+    // The line is as wide as the window: a long message reads whole under the pointer.
+    setToolTip(text);
 }
 
 void StatusLine::mouseReleaseEvent(QMouseEvent* event)
