@@ -18,7 +18,7 @@ struct StartOptions
 {
     // Null: the real engine over the real ports.
     std::function<std::unique_ptr<TCommController>()> makeEngine;
-    // Empty: the folder of the program file.
+    // Empty: the folder of the program's read-only files (core::dataFolder()).
     QString pictureFolder;
 };
 

@@ -1,8 +1,10 @@
 #include "ui/dialogs/TForm1.h"
 
+#include "core/Home.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QImage>
 #include <QLabel>
@@ -114,6 +116,15 @@ TForm1::TForm1(DialogService& dialogs, QWidget* parent) : QDialog(parent), m_dia
         link->setCursor(Qt::PointingHandCursor);
         link->installEventFilter(this);
     }
+
+    // Support asks first where the program keeps its settings and tables.
+    const QFont small = fonts::sans(11);
+    const QString home = QDir::toNativeSeparators(core::homeFolder());
+    QLabel* homeLine = addLabel(this, "LblHome",
+                                QFontMetrics(small).elidedText(
+                                    QStringLiteral("Home folder: ") + home, Qt::ElideMiddle, 332),
+                                small, QRect(20, 182, 332, 18));
+    homeLine->setToolTip(home);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("RzButton1"));

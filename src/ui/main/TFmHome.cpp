@@ -79,8 +79,7 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
                  std::unique_ptr<TCommController> engine, const QString& pictureFolder)
     : m_dialogs(dialogs), m_settings(settings),
       m_engine(engine ? std::move(engine) : std::make_unique<TCommController>()),
-      m_pictureFolder(pictureFolder.isEmpty() ? QCoreApplication::applicationDirPath()
-                                              : pictureFolder)
+      m_pictureFolder(pictureFolder.isEmpty() ? core::dataFolder() : pictureFolder)
 {
     setObjectName(QStringLiteral("FmHome"));
     setFixedSize(800, 570);
