@@ -9,6 +9,18 @@ namespace alarms {
 inline const QString DbAlarmInfo = QStringLiteral("DbAlarmInfo");   // table DbAlarm
 inline const QString DbAlarmCount = QStringLiteral("DbAlarmCount"); // table DbAlmCount
 
+// The bounds the program puts on every wait for a database server unless databases.ini names
+// the option itself (in Options, as a libpq keyword or, for the two server settings, in
+// options='-c ...'). The window waits for each operation: each bound keeps it under ~5 s.
+inline constexpr int ConnectTimeoutS = 3;        // a host that does not answer the connect
+inline constexpr int KeepaliveIdleS = 2;         // a host gone while the connection idles:
+inline constexpr int KeepaliveIntervalS = 1;     // noticed after about 2 + 2 x 1 s
+inline constexpr int KeepaliveCount = 2;         //
+inline constexpr int TcpUserTimeoutMs = 4000;    // sent data not acknowledged (host gone mid-query)
+inline constexpr int StatementTimeoutMs = 3000;  // a statement the server is slow with
+inline constexpr int LockTimeoutMs = 1000;       // a lock held by another session
+inline constexpr int SqliteBusyTimeoutMs = 1000; // a SQLite file locked by another program
+
 // First start, in the part of the installer: when `<home>/databases.ini` is missing it is
 // written with both names pointing at SQLite files in `home` (DbAlarmInfo.sqlite,
 // DbAlarmCount.sqlite); a default SQLite file that is missing is created with its table (the
@@ -23,5 +35,13 @@ bool seedDefaultDatabases(const QString& home);
 // QuillmereError with the database's own message when it cannot be opened; a missing SQLite
 // file is such an error, never silently created empty.
 QSqlDatabase openDatabase(const QString& name, const QString& home);
+
+// Opens the connection `db` and, on PostgreSQL, sets the session's statement and lock
+// timeouts (unless its options name them). The error text, empty when it is open.
+QString openSession(QSqlDatabase& db);
+
+// True when DbAlarmCount points at the same server database as DbAlarmInfo: the database the
+// workstations of a plant share, where every start would reset every workstation's counts.
+bool sharesTheSettingsDatabase(const QString& home);
 
 } // namespace alarms

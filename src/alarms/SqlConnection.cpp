@@ -2,6 +2,8 @@
 
 #include "core/QuillmereError.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QSqlError>
 
 namespace alarms {
@@ -13,10 +15,38 @@ QSqlDatabase SqlConnection::database()
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (!db.isValid())
         throw QuillmereError(QStringLiteral("The database %1 is not open").arg(m_name));
-    // Closed after its connection was lost: the server may be back by now.
-    if (!db.isOpen() && !db.open())
-        fail(db.lastError());
+    if (db.isOpen())
+        return db;
+    // Closed after its connection was lost. A server that did not answer the last attempt is
+    // not asked again at every operation: each attempt may cost the window the connect
+    // timeout.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (m_retryAt.isValid() && now < m_retryAt) {
+        throw QuillmereError(
+            QStringLiteral("The database %1 cannot be reached (%2); the next attempt is at %3")
+                .arg(m_name, m_unreachable,
+                     QLocale::system().toString(m_retryAt.toLocalTime().time(),
+                                                QLocale::LongFormat)));
+    }
+    const QString message = openSession(db);
+    if (!message.isEmpty()) {
+        m_retryAt = now.addMSecs(RetryPauseMs);
+        m_unreachable = errorText(db.lastError());
+        if (m_unreachable.isEmpty())
+            m_unreachable = message.trimmed();
+        m_lastError = db.lastError();
+        throw QuillmereError(m_unreachable);
+    }
+    m_retryAt = {};
+    m_unreachable.clear();
+    if (m_onOpen)
+        m_onOpen(db);
     return db;
+}
+
+bool SqlConnection::isOpen() const
+{
+    return QSqlDatabase::database(m_name, false).isOpen();
 }
 
 QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)

@@ -2,6 +2,7 @@
 
 #include "alarms/AlarmDatabases.h"
 
+#include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -13,7 +14,8 @@ namespace alarms {
 // One named connection as the alarm tables use it. Parameters are always bound, as text
 // unless a number is given, never spliced into the SQL. A failure raises QuillmereError with
 // the driver's message; when the connection itself is gone (a restarted server) it is closed,
-// and the next call opens it again, so one failed operation does not stop all later ones.
+// and the next call opens it again, so one failed operation does not stop all later ones. A
+// connect that fails is not tried again for RetryPauseMs: meanwhile calls fail at once.
 class SqlConnection
 {
 public:
@@ -26,6 +28,12 @@ public:
     void transaction(const std::function<void()>& work);
 
     QString driverName();
+    // Runs after every reopen of a lost connection (not the first open, made by openDatabase).
+    void setOnOpen(std::function<void(QSqlDatabase&)> onOpen) { m_onOpen = std::move(onOpen); }
+    // False after the connection was lost, until an operation opens it again.
+    bool isOpen() const;
+    // How long a server that did not answer a connect is left alone before the next attempt.
+    static constexpr int RetryPauseMs = 10000;
 
     // The error of the last failed call, for telling one refusal from another.
     QSqlError lastError() const { return m_lastError; }
@@ -41,6 +49,9 @@ private:
     QString m_name;
     QSqlError m_lastError;
     bool m_inTransaction = false;
+    std::function<void(QSqlDatabase&)> m_onOpen;
+    QDateTime m_retryAt;   // no connect before this, after one failed
+    QString m_unreachable; // why the last connect failed
 };
 
 } // namespace alarms
