@@ -79,6 +79,16 @@ bool PostgresServer::start()
               QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
               QStringLiteral("UTF8"), QStringLiteral("--no-locale"), QStringLiteral("--no-sync")}))
         return false;
+    if (!resume())
+        return false;
+    watchOverTheTest();
+    return run(QStringLiteral("createdb"),
+               {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port()),
+                QStringLiteral("-U"), user(), database()});
+}
+
+bool PostgresServer::resume()
+{
     const QString options =
         QStringLiteral(
             "-k %1 -p %2 -c listen_addresses= -c fsync=off -c client_min_messages=warning")
@@ -90,10 +100,7 @@ bool PostgresServer::start()
               QStringLiteral("-w"), QStringLiteral("start")}))
         return false;
     m_running = true;
-    watchOverTheTest();
-    return run(QStringLiteral("createdb"),
-               {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port()),
-                QStringLiteral("-U"), user(), database()});
+    return true;
 }
 
 void PostgresServer::watchOverTheTest()

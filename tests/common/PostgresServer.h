@@ -26,6 +26,8 @@ public:
     // lose their connections.
     bool restart();
     void stop();
+    // After stop(): the same server, with its databases, up again.
+    bool resume();
     QString errorString() const { return m_error; }
 
     // The connection: host is the socket folder.
