@@ -12,6 +12,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <atomic>
+
 namespace alarms {
 namespace {
 
@@ -204,6 +206,35 @@ QString openSession(QSqlDatabase& db)
         }
     }
     return {};
+}
+
+std::function<QString()> reachabilityCheck(const QString& name)
+{
+    const QSqlDatabase db = QSqlDatabase::database(name, false);
+    const QString driver = db.driverName(), host = db.hostName(), database = db.databaseName(),
+                  user = db.userName(), password = db.password(), options = db.connectOptions();
+    const int port = db.port();
+    return [=]() -> QString {
+        static std::atomic<int> serial{0};
+        const QString probe = name + QStringLiteral("-reachable-%1").arg(++serial);
+        QString message;
+        {
+            QSqlDatabase check = QSqlDatabase::addDatabase(driver, probe);
+            check.setHostName(host);
+            check.setPort(port);
+            check.setDatabaseName(database);
+            check.setUserName(user);
+            check.setPassword(password);
+            check.setConnectOptions(options);
+            if (!check.open())
+                message = check.lastError().databaseText().trimmed();
+            if (message.isEmpty() && !check.isOpen())
+                message = check.lastError().text().trimmed();
+            check.close();
+        }
+        QSqlDatabase::removeDatabase(probe);
+        return message;
+    };
 }
 
 bool sharesTheSettingsDatabase(const QString& home)

@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 namespace alarms {
 
@@ -39,6 +40,13 @@ QSqlDatabase openDatabase(const QString& name, const QString& home);
 // Opens the connection `db` and, on PostgreSQL, sets the session's statement and lock
 // timeouts (unless its options name them). The error text, empty when it is open.
 QString openSession(QSqlDatabase& db);
+
+// Whether the server of the open-or-closed connection `name` takes a connection now: a
+// connection of its own, opened and closed again. For a worker thread, so that the window
+// never waits for a server that may be gone; the connection settings are read beforehand on
+// the connection's own thread (reachabilityCheck) and the check itself runs anywhere. The
+// error text, empty when the server answered.
+std::function<QString()> reachabilityCheck(const QString& name);
 
 // True when DbAlarmCount points at the same server database as DbAlarmInfo: the database the
 // workstations of a plant share, where every start would reset every workstation's counts.

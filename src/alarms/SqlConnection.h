@@ -32,6 +32,8 @@ public:
     void setOnOpen(std::function<void(QSqlDatabase&)> onOpen) { m_onOpen = std::move(onOpen); }
     // False after the connection was lost, until an operation opens it again.
     bool isOpen() const;
+    // A server seen to answer again: the next call connects without waiting out the pause.
+    void retryNow() { m_retryAt = {}; }
     // How long a server that did not answer a connect is left alone before the next attempt.
     static constexpr int RetryPauseMs = 10000;
 

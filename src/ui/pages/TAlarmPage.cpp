@@ -4,6 +4,7 @@
 #include "alarms/AlarmDatabases.h"
 #include "alarms/AlarmSettingsTable.h"
 #include "alarms/DuplicateAlarmSetting.h"
+#include "alarms/SqlConnection.h"
 #include "core/Home.h"
 #include "core/QuillmereError.h"
 #include "engine/StationModel.h"
@@ -22,6 +23,7 @@
 #include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -82,6 +84,12 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
 
 TAlarmPage::~TAlarmPage()
 {
+    // A check under way ends within the connect timeout.
+    if (m_reachability) {
+        m_reachability->disconnect(this);
+        m_reachability->wait();
+        delete m_reachability;
+    }
     // The connections go with the tables: a program started again in the same process (the
     // tests, a home folder switched) must not keep writing to the files of the last one.
     m_tableAlm.reset();
@@ -177,15 +185,44 @@ void TAlarmPage::TmrAlarmDatabaseTimer()
     writeWaitingCounts();
     if (!m_tableAlm || m_tableAlm->connection().driverName() != QLatin1String("QPSQL"))
         return;
-    // A trivial statement finds a server that went away while nothing was asked of it, and
-    // reopens a lost connection once the pause after a failed connect is over.
-    try {
-        m_tableAlm->connection().exec(QStringLiteral("SELECT 1"));
-        m_settingsError.clear();
-    } catch (const QuillmereError& error) {
-        m_settingsError = error.message();
+    alarms::SqlConnection& connection = m_tableAlm->connection();
+    if (connection.isOpen()) {
+        // A trivial statement finds a server that went away while nothing was asked of it.
+        try {
+            connection.exec(QStringLiteral("SELECT 1"));
+            m_settingsError.clear();
+        } catch (const QuillmereError& error) {
+            m_settingsError = error.message();
+        }
+        updateDatabaseState();
+        return;
     }
-    updateDatabaseState();
+    // Lost: whether the server answers again is asked on a thread of its own, so that the
+    // window never waits out a connect to a host that is gone.
+    if (m_reachability)
+        return;
+    auto answer = std::make_shared<QString>();
+    m_reachability = QThread::create(
+        [check = alarms::reachabilityCheck(alarms::DbAlarmInfo), answer] { *answer = check(); });
+    connect(m_reachability, &QThread::finished, this, [this, answer] {
+        m_reachability->deleteLater();
+        m_reachability = nullptr;
+        if (!answer->isEmpty()) {
+            m_settingsError = *answer;
+            updateDatabaseState();
+            return;
+        }
+        // It answered a moment ago: reconnect now (which listens again and reads the table).
+        m_tableAlm->connection().retryNow();
+        try {
+            m_tableAlm->connection().exec(QStringLiteral("SELECT 1"));
+            m_settingsError.clear();
+        } catch (const QuillmereError& error) {
+            m_settingsError = error.message();
+        }
+        updateDatabaseState();
+    });
+    m_reachability->start();
 }
 
 void TAlarmPage::writeWaitingCounts()

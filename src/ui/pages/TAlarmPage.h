@@ -10,6 +10,7 @@ class DialogService;
 class QPushButton;
 class QStandardItemModel;
 class QTableView;
+class QThread;
 class QTimer;
 class StationModel;
 class TAlarmHistoryPanel;
@@ -93,6 +94,7 @@ private:
     QString m_settingsError; // why the settings server is not there, while it is not
     bool m_reloadQueued = false;
     QTimer* m_tmrAlarmDatabase = nullptr;
+    QThread* m_reachability = nullptr; // asking whether a lost server answers again
 
     TFmAddAlarm* m_add = nullptr;
     TFmModifyAlarm* m_modify = nullptr;
