@@ -54,11 +54,24 @@ QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)
     QSqlDatabase db = database();
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        fail(query.lastError());
-    for (auto it = parameters.cbegin(); it != parameters.cend(); ++it)
-        query.bindValue(QLatin1Char(':') + it.key(), it.value());
-    if (!query.exec())
+    // The prepare is a round trip to the server as well.
+    m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+    bool done = query.prepare(sql);
+    if (done) {
+        for (auto it = parameters.cbegin(); it != parameters.cend(); ++it)
+            query.bindValue(QLatin1Char(':') + it.key(), it.value());
+        done = query.exec();
+    }
+    if (m_watchdog.disarm()) {
+        m_lastError = query.lastError();
+        probe(); // finds the socket shut and closes the connection
+        throw QuillmereError(
+            QStringLiteral("The database %1 did not answer within %2 s: the connection is "
+                           "closed and opened again at the next operation")
+                .arg(m_name)
+                .arg((StatementTimeoutMs + WatchdogMarginMs) / 1000.0));
+    }
+    if (!done)
         fail(query.lastError());
     return query;
 }
@@ -66,16 +79,22 @@ QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)
 void SqlConnection::transaction(const std::function<void()>& work)
 {
     QSqlDatabase db = database();
-    if (!db.transaction())
+    // BEGIN, COMMIT and ROLLBACK wait for the server too.
+    const auto bounded = [this, &db](const std::function<bool()>& step) {
+        m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+        const bool done = step();
+        return !m_watchdog.disarm() && done;
+    };
+    if (!bounded([&db] { return db.transaction(); }))
         fail(db.lastError());
     m_inTransaction = true;
     try {
         work();
-        if (!db.commit())
+        if (!bounded([&db] { return db.commit(); }))
             fail(db.lastError());
     } catch (...) {
         m_inTransaction = false;
-        db.rollback();
+        bounded([&db] { return db.rollback(); });
         probe();
         throw;
     }
@@ -96,7 +115,9 @@ void SqlConnection::probe()
     if (!db.isOpen())
         return;
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT 1")))
+    m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+    const bool answered = query.exec(QStringLiteral("SELECT 1"));
+    if (m_watchdog.disarm() || !answered)
         db.close();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms/AlarmDatabases.h"
+#include "alarms/StatementWatchdog.h"
 
 #include <QDateTime>
 #include <QSqlError>
@@ -36,6 +37,9 @@ public:
     void retryNow() { m_retryAt = {}; }
     // How long a server that did not answer a connect is left alone before the next attempt.
     static constexpr int RetryPauseMs = 10000;
+    // The client's own bound on a statement, past the server's statement_timeout: for a
+    // server that hangs and so cannot end it.
+    static constexpr int WatchdogMarginMs = 1000;
 
     // The error of the last failed call, for telling one refusal from another.
     QSqlError lastError() const { return m_lastError; }
@@ -49,6 +53,7 @@ private:
     [[noreturn]] void fail(const QSqlError& error);
 
     QString m_name;
+    StatementWatchdog m_watchdog;
     QSqlError m_lastError;
     bool m_inTransaction = false;
     std::function<void(QSqlDatabase&)> m_onOpen;

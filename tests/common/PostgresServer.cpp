@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <unistd.h>
 
 PostgresServer::PostgresServer()
@@ -101,6 +102,28 @@ bool PostgresServer::resume()
         return false;
     m_running = true;
     return true;
+}
+
+bool PostgresServer::freeze(bool frozen)
+{
+    QFile pidFile(dataFolder() + QStringLiteral("/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    QList<int> pids{postmaster.toInt()};
+    // Its children: the backends, one per connection.
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == postmaster)
+            pids << entry.toInt();
+    }
+    for (int pid : pids)
+        ::kill(pid, frozen ? SIGSTOP : SIGCONT);
+    return pids.first() > 0;
 }
 
 void PostgresServer::watchOverTheTest()

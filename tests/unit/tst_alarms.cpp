@@ -403,10 +403,26 @@ void TestAlarms::restartedServerFailsOneOperationOnly()
                       "current_setting('lock_timeout')") &&
             show.next());
     QCOMPARE(show.value(0).toString() + " " + show.value(1).toString(), "3s 1s");
+    show = QSqlQuery();
     table.insert({"1", "02", 5, 3, true}, model);
     QCOMPARE(table.rows().size(), 2);
     counts.write(1, 1, "01");
     QCOMPARE(countRows(counts.frequencyRows()), QStringList{"01 01/01"});
+
+    // A server that hangs, its host answering for it: the wait ends at the client's bound.
+    QVERIFY(m_server.freeze(true));
+    QElapsedTimer held;
+    held.start();
+    try {
+        table.rows();
+        QFAIL("a hung server was waited for");
+    } catch (const QuillmereError& error) {
+        qInfo("a hung server held the caller %lld ms: %s", held.elapsed(),
+              qPrintable(error.message()));
+        QVERIFY(error.message().contains("did not answer"));
+    }
+    QVERIFY(m_server.freeze(false));
+    QCOMPARE(table.rows().size(), 2); // a connection of its own again
 }
 
 void TestAlarms::changeElsewhereReachesTheEngine()

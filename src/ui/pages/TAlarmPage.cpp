@@ -257,10 +257,12 @@ void TAlarmPage::updateDatabaseState()
     if (!m_waitingCounts.empty()) {
         parts << QStringLiteral("Alarm counts: %1 waiting (%2)")
                      .arg(m_waitingCounts.size())
-                     .arg(m_countError);
+                     .arg(m_countError.simplified());
     }
+    // One line: the server's messages come in several.
     if (!m_settingsError.isEmpty())
-        parts << QStringLiteral("Alarm settings server unreachable: ") + m_settingsError;
+        parts << QStringLiteral("Alarm settings server unreachable: ") +
+                     m_settingsError.simplified();
     Q_EMIT databaseStateChanged(parts.join(QStringLiteral("  ")));
 }
 
