@@ -1,6 +1,7 @@
 // What one link transaction costs on top of the wire: reads of PV against the simulator's
 // wire timing at 38400 and 9600 bit/s, mbpoll (libmodbus) polling the same controller as a
-// peer, and the deadline of a read that gets no answer or has no port to go to.
+// peer, the deadline of a read that gets no answer, has no port to go to or finds the port
+// locked, and the look through /proc for other holders of a device.
 //
 // Usage: bench_link [--count N] [--turnaround-ms MS] [--silent N]
 
@@ -8,11 +9,14 @@
 #include "SimProcess.h"
 #include "link/FrameCodec.h"
 #include "link/NativeSerialIo.h"
+#include "link/PosixTtySystem.h"
 #include "link/TRs485Comm.h"
+#include "link/UucpLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,6 +27,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -332,6 +337,43 @@ int main(int argc, char** argv)
         missing.push_back(bench::monotonicMs() - t0);
     }
     const bench::Summary d = bench::summarize(missing);
+    dead.reset();
+
+    // A port another program holds (a lock file of process 1, which is always alive): the
+    // attempt costs the same deadline, and the checks are made once in 2 s, not per attempt.
+    const QString device = QFileInfo(sim.device(1)).canonicalFilePath();
+    QFile foreignLock(comm::lockFolders().value(0) + QLatin1Char('/') + comm::lockFileName(device));
+    std::vector<double> refused;
+    if (foreignLock.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        foreignLock.write("         1 bench_link\n");
+        foreignLock.close();
+        auto locked = makeLink(sim, 38400);
+        for (int i = 0; i < silentCount; ++i) {
+            const double t0 = bench::monotonicMs();
+            locked->Receive(Station, CodePv);
+            refused.push_back(bench::monotonicMs() - t0);
+        }
+        foreignLock.remove();
+    }
+    const bench::Summary r = bench::summarize(refused.empty() ? std::vector<double>{0} : refused);
+
+    // The look through every process's descriptors for holders of a device, done once per
+    // open (and once per 2 s for a refused port).
+    comm::PosixTtySystem system;
+    struct stat st
+    {
+    };
+    ::stat(QFile::encodeName(device).constData(), &st);
+    int descriptors = 0;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        descriptors += QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::System).size();
+    std::vector<double> scans;
+    for (int i = 0; i < 20; ++i) {
+        const double t0 = bench::monotonicMs();
+        system.holders(device, st.st_rdev);
+        scans.push_back(bench::monotonicMs() - t0);
+    }
+    const bench::Summary h = bench::summarize(scans);
     out() << bench::tableRow({"silent attempt", "N x 12", "median", "mean", "max", "ratio",
                               "excess", "answered"},
                              widths)
@@ -349,7 +391,16 @@ int main(int argc, char** argv)
                               bench::number(d.median / deadlineMs, 3),
                               bench::number(d.median - deadlineMs), QStringLiteral("0")},
                              widths)
-          << "\n\n";
+          << '\n'
+          << bench::tableRow({QStringLiteral("port locked, %1 tries").arg(refused.size()),
+                              bench::number(deadlineMs), bench::number(r.median),
+                              bench::number(r.mean), bench::number(r.max),
+                              bench::number(r.median / deadlineMs, 3),
+                              bench::number(r.median - deadlineMs), QStringLiteral("0")},
+                             widths)
+          << "\n\n"
+          << "holder scan of /proc/*/fd: median " << bench::number(h.median) << " ms, max "
+          << bench::number(h.max) << " ms over " << descriptors << " descriptors\n\n";
 
     out() << "link overhead ratio: " << bench::number(ratio38400) << '\n';
     out().flush();

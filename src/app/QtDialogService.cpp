@@ -11,7 +11,8 @@
 
 namespace {
 
-void showBox(QWidget* parent, const QString& caption, const QString& text, DialogService::Icon icon)
+void showBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail,
+             DialogService::Icon icon)
 {
     using Icon = DialogService::Icon;
     const auto boxIcon = icon == Icon::Error     ? QMessageBox::Critical
@@ -20,6 +21,7 @@ void showBox(QWidget* parent, const QString& caption, const QString& text, Dialo
                                                  : QMessageBox::Information;
     QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("MessageBox"));
+    box.setInformativeText(detail);
     box.exec();
 }
 
@@ -60,14 +62,21 @@ QString waitingMessagesText(const QStringList& texts)
 void QtDialogService::message(QWidget* parent, const QString& caption, const QString& text,
                               Icon icon)
 {
+    detailedMessage(parent, caption, text, QString(), icon);
+}
+
+void QtDialogService::detailedMessage(QWidget* parent, const QString& caption, const QString& text,
+                                      const QString& detail, Icon icon)
+{
     if (m_boxOpen) {
-        m_waiting.append({caption, text, icon});
+        m_waiting.append(
+            {caption, detail.isEmpty() ? text : text + QStringLiteral("\n") + detail, icon});
         tellWaiting();
         return;
     }
     m_boxOpen = true;
     const QPointer<QWidget> owner(parent);
-    showBox(parent, caption, text, icon);
+    showBox(parent, caption, text, detail, icon);
     // What came meanwhile, in one box; what comes while that one is open, in the next.
     while (!m_waiting.isEmpty()) {
         const QList<Message> waiting = std::exchange(m_waiting, {});
@@ -80,7 +89,8 @@ void QtDialogService::message(QWidget* parent, const QString& caption, const QSt
                 gravest = m.icon;
         }
         showBox(owner, waiting.first().caption,
-                waiting.size() == 1 ? texts.first() : waitingMessagesText(texts), gravest);
+                waiting.size() == 1 ? texts.first() : waitingMessagesText(texts), QString(),
+                gravest);
     }
     m_boxOpen = false;
 }

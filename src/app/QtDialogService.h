@@ -16,6 +16,8 @@ public:
         m_waitingListener = std::move(waiting);
     }
     void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    void detailedMessage(QWidget* parent, const QString& caption, const QString& text,
+                         const QString& detail, Icon icon) override;
     bool confirm(QWidget* parent, const QString& caption, const QString& text) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override;

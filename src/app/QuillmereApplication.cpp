@@ -16,8 +16,8 @@ bool QuillmereApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const QuillmereError& error) {
-        m_dialogs.message(activeWindow(), applicationName(), error.message(),
-                          DialogService::Icon::Error);
+        m_dialogs.detailedMessage(activeWindow(), applicationName(), error.message(),
+                                  error.detail(), DialogService::Icon::Error);
     } catch (const std::exception& error) {
         m_dialogs.message(activeWindow(), applicationName(), QString::fromLocal8Bit(error.what()),
                           DialogService::Icon::Error);

@@ -5,6 +5,7 @@
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "store/RegistryFile.h"
+#include "ui/DialogKeys.h"
 #include "ui/DialogService.h"
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
@@ -28,8 +29,10 @@
 #include "ui/params/TFmSetPage.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLockFile>
+#include <QTimer>
 
 Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
                       const StartOptions& options)
@@ -47,8 +50,7 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
     QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
                      &TFmHome::setProgramTitle);
-    w.FmSetPage = new TFmSetPage(
-        dialogs, home->engine(), [home] { return home->CurrentMonitor(); }, home);
+    w.FmSetPage = new TFmSetPage(dialogs, home->engine(), home);
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
     TChartPage* charts = home->chartPage();
@@ -78,6 +80,10 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home, &TFmHome::setCompanyTitle);
     w.FmLineStatistics = new TFmLineStatistics(&home->engine(), home);
 
+    // Before any of them shows: Enter in a dialog's edit must press no button it did not choose.
+    for (QDialog* dialog : home->findChildren<QDialog*>())
+        keepEnterToChosenButtons(*dialog);
+
     w.Fmshowpawd->attachWindows(w);
     home->attachWindows(w);
     static_cast<void>(owner.release()); // the caller owns the main window from here
@@ -95,13 +101,26 @@ Program::~Program()
     m_home.reset();
 }
 
-bool Program::fail(const QString& message)
+bool Program::fail(const QString& message, const QString& detail)
 {
     m_home.reset();
     m_windows = {};
-    m_dialogs.message(nullptr, QCoreApplication::applicationName(), message,
-                      DialogService::Icon::Error);
+    m_dialogs.detailedMessage(nullptr, QCoreApplication::applicationName(), message, detail,
+                              DialogService::Icon::Error);
     return false;
+}
+
+void Program::closeFromOutside()
+{
+    if (!m_started) {
+        // A message of the start is on screen: it goes, and the close follows once the window
+        // is up, or the program ends with the start that failed.
+        m_closePending = true;
+        QCoreApplication::exit(1);
+        return;
+    }
+    if (m_home && m_home->close())
+        QCoreApplication::quit();
 }
 
 bool Program::start()
@@ -141,7 +160,7 @@ bool Program::start()
         m_windows = createWindows(m_dialogs, *m_settings, m_options);
         m_home.reset(m_windows.FmHome);
     } catch (const QuillmereError& error) {
-        return fail(error.message());
+        return fail(error.message(), error.detail());
     } catch (const std::exception& error) {
         return fail(QString::fromLocal8Bit(error.what()));
     }
@@ -149,6 +168,9 @@ bool Program::start()
     // The restore runs at the first showing; the program cannot run on half of it.
     m_home->show();
     if (!m_home->restoreError().isEmpty())
-        return fail(m_home->restoreError());
+        return fail(m_home->restoreError(), m_home->restoreErrorDetail());
+    m_started = true;
+    if (m_closePending)
+        QTimer::singleShot(0, m_home.get(), [this] { closeFromOutside(); });
     return true;
 }

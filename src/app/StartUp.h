@@ -39,12 +39,17 @@ public:
 
     // False when the program must end; the reason has been shown to the operator.
     bool start();
+    // A signal or the end of the desktop session: the main window's own close, then the
+    // program ends. A close that does not go through (the store refused) leaves the window
+    // open with its message, as for the operator's close. Asked during the start, the close
+    // waits until the window is up; a start that fails ends the program unstored.
+    void closeFromOutside();
 
     const Windows& windows() const { return m_windows; }
     store::RegistryFile* settings() const { return m_settings.get(); }
 
 private:
-    bool fail(const QString& message);
+    bool fail(const QString& message, const QString& detail = {});
 
     DialogService& m_dialogs;
     StartOptions m_options;
@@ -52,4 +57,6 @@ private:
     std::unique_ptr<store::RegistryFile> m_settings;
     std::unique_ptr<TFmHome> m_home; // owns every other window
     Windows m_windows;
+    bool m_started = false;
+    bool m_closePending = false; // asked from outside before the start was over
 };

@@ -8,12 +8,16 @@
 class QuillmereError : public std::runtime_error
 {
 public:
-    explicit QuillmereError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    explicit QuillmereError(const QString& message, const QString& detail = {})
+        : std::runtime_error(message.toStdString()), m_message(message), m_detail(detail)
     {
     }
     QString message() const { return m_message; }
+    // What the operator needs to mend the cause (a file and the system's reason), shown
+    // below the message; the message itself stays the documented text.
+    QString detail() const { return m_detail; }
 
 private:
     QString m_message;
+    QString m_detail;
 };

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "engine/LineStatistics.h"
+#include "engine/WriteRequest.h"
 #include "link/LinkTypes.h"
 
 #include <QMutex>
 #include <QString>
 #include <array>
+#include <deque>
 
 constexpr int MonitorCount = 3;
 constexpr int SlotCount = 10;
@@ -36,18 +38,17 @@ struct StationRecord
     int DeviationCount = 0;
     bool LinkLost = false;
     int FailCount = 0;
+    // A write changed how the controller scales its values: its decimal places are read again
+    // before the slot's next reading or write.
+    bool DecimalsStale = false;
+    // The set value written last and not yet read back: the write's id (0: none) and the
+    // register value it sent.
+    quint64 AwaitedWrite = 0;
+    quint16 AwaitedWord = 0;
 };
 
 static_assert(std::tuple_size_v<decltype(LineStatistics::slotStatistics)> == SlotCount);
 static_assert(std::tuple_size_v<decltype(EngineStatistics::lines)> == MonitorCount);
-
-struct PendingWrite
-{
-    int monitor = 1;
-    int slot = 1;
-    TAddress code = 0;
-    QString valueText;
-};
 
 // The station model and the engine's requests. Every field is guarded by `mutex`, which is
 // held only to copy values in or out, never across a serial transaction.
@@ -68,9 +69,11 @@ public:
     const LineSettings& line(int monitor) const { return m_lines[size_t(monitor - 1)]; }
 
     bool ScanAll = false;
+    // Writes wait here in the order posted; WritePending is true while any waits (the one on
+    // the wire included: it leaves the queue once it has been sent).
     bool WritePending = false;
-    PendingWrite pendingWrite;
-    quint64 writeGeneration = 0; // bumped by every request, so a newer one is never cleared
+    std::deque<PendingWrite> writeQueue;
+    quint64 lastWriteId = 0;
     bool RescanRequested = false;
     // Counted by the engine as it goes; copied out and reset through the engine.
     EngineStatistics statistics;

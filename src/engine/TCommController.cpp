@@ -4,12 +4,14 @@
 #include "engine/DecimalPointTables.h"
 #include "engine/DeviationEvaluation.h"
 #include "engine/ValueFormat.h"
-#include "engine/WriteConversion.h"
+#include "link/UucpLock.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QTime>
+
+#include <cstdlib>
 
 namespace {
 
@@ -50,11 +52,19 @@ TCommController::TCommController(std::unique_ptr<TRs485Comm> link, QObject* pare
     : QThread(parent), m_link(std::move(link))
 {
     qRegisterMetaType<EngineUpdate>();
+    qRegisterMetaType<WriteResult>();
 }
 
 TCommController::~TCommController()
 {
-    Stop();
+    if (!Stop()) {
+        // A thread stuck in the kernel cannot be ended from here, and a thread object
+        // destroyed while its thread runs takes the program down with a crash. The program is
+        // ending: it ends now, leaving no lock file of ours; the kernel closes the ports and
+        // drops their flocks.
+        comm::releaseAllLockFiles();
+        std::_Exit(EXIT_FAILURE);
+    }
 }
 
 void TCommController::Start()
@@ -65,22 +75,20 @@ void TCommController::Start()
     start();
 }
 
-void TCommController::Stop()
+bool TCommController::Stop()
 {
     requestInterruption();
-    wait();
+    // The engine sees the request before its next slot step. The longest step (a pending
+    // write, one slot of a Re-Scan, four reads of six attempts at 236 ms on a 4-wire line, the
+    // ports' closes) stays under 8 s; only a system call that does not come back takes longer.
+    if (!wait(QDeadlineTimer(StopWaitMs))) {
+        qWarning("The polling engine has not stopped within %d s; it is left to end by itself.",
+                 StopWaitMs / 1000);
+        return false;
+    }
     // The thread closes its ports as it ends; this covers steps driven without the thread.
     m_link->ClosePort();
-}
-
-void TCommController::RequestWrite(int monitor, int slot, TAddress code, const QString& valueText)
-{
-    if (!StationModel::isValidSlot(monitor, slot))
-        return;
-    QMutexLocker lock(&m_model.mutex);
-    m_model.pendingWrite = {monitor, slot, code, valueText};
-    ++m_model.writeGeneration;
-    m_model.WritePending = true;
+    return true;
 }
 
 void TCommController::RequestRescan()
@@ -201,6 +209,7 @@ void TCommController::PollCycle()
         for (int s = 1; s <= SlotCount; ++s) {
             if (stopRequested())
                 return;
+            closeHungUpPorts();
             PollSlot(m, s);
         }
         const double ms = double(pass.nsecsElapsed()) / 1e6;
@@ -211,6 +220,20 @@ void TCommController::PollCycle()
         if (line.transactions != before)
             line.countCycle(ms);
     }
+}
+
+void TCommController::closeHungUpPorts()
+{
+    // With "Only scan controllers" a line whose controllers are all lost makes no transaction
+    // until a Re-Scan; a pulled adapter's descriptor would stay open that long, and the
+    // kernel would give the adapter plugged back in another name. Looked at between slot
+    // steps, every quarter second at most: an idle line's steps take no time, so a hang-up
+    // there is seen within that quarter second.
+    constexpr int IdlePortCheckMs = 250;
+    if (m_hangUpCheck.isValid() && !m_hangUpCheck.hasExpired(IdlePortCheckMs))
+        return;
+    m_hangUpCheck.start();
+    m_link->closeHungUpPorts();
 }
 
 void TCommController::PollSlot(int m, int s)
@@ -228,18 +251,47 @@ void TCommController::PollSlot(int m, int s)
         ScanDecimalPoints();
 
     applyLine(m);
-    int station = 0;
+    const std::optional<int> addressable = addressableStation(m, s);
+    if (!addressable) {
+        // Never polled: the slot shows no value rather than another controller's.
+        bool hadValues = false;
+        {
+            QMutexLocker lock(&m_model.mutex);
+            StationRecord& rec = m_model.station(m, s);
+            hadValues = !rec.PvText.isEmpty() || !rec.SvText.isEmpty() || !rec.OutText.isEmpty();
+            rec.PvText.clear();
+            rec.SvText.clear();
+            rec.OutText.clear();
+        }
+        if (hadValues)
+            post(EngineUpdate::Lamps, m, s, 0);
+        settleAwaited(m, s, std::nullopt, QStringLiteral("its station ID cannot be addressed"));
+        return;
+    }
+    const int station = *addressable;
+    bool stale = false;
     {
         QMutexLocker lock(&m_model.mutex);
         const StationRecord& rec = m_model.station(m, s);
-        m_link->ReadRetry = rec.LinkLost ? RetriesLost : RetriesReachable;
-        if (rec.LinkLost && !m_model.ScanAll)
+        if (rec.LinkLost && !m_model.ScanAll) {
+            lock.unlock();
+            settleAwaited(m, s, std::nullopt,
+                          QStringLiteral("lost slot: not polled until a rescan"));
             return;
-        station = rec.StationId;
+        }
+        stale = rec.DecimalsStale;
+    }
+    // Its decimal point was written: the readings below are scaled by what it has now.
+    if (stale)
+        scanSlotDecimals(m, s);
+    {
+        QMutexLocker lock(&m_model.mutex);
+        m_link->ReadRetry = m_model.station(m, s).LinkLost ? RetriesLost : RetriesReachable;
     }
 
     const auto pv = readValue(m, s, station, CodePv);
     if (!pv) {
+        settleAwaited(m, s, std::nullopt, QStringLiteral("no reply"));
         bool lost = false;
         {
             QMutexLocker lock(&m_model.mutex);
@@ -282,6 +334,7 @@ void TCommController::PollSlot(int m, int s)
             alarms = engine::EvaluateDeviation(rec, m, s, rec.PvText, rec.SvText, timeText, locale);
             rec.FailCount = 0;
         }
+        settleAwaited(m, s, *sv, QString());
         for (const engine::RaisedAlarm& alarm : alarms) {
             EngineUpdate update;
             update.kind = EngineUpdate::Alarm;
@@ -292,10 +345,13 @@ void TCommController::PollSlot(int m, int s)
             Q_EMIT updateRequested(update);
         }
     } else {
-        QMutexLocker lock(&m_model.mutex);
-        StationRecord& rec = m_model.station(m, s);
-        if (countFailure(rec))
-            rec.SvText.clear();
+        {
+            QMutexLocker lock(&m_model.mutex);
+            StationRecord& rec = m_model.station(m, s);
+            if (countFailure(rec))
+                rec.SvText.clear();
+        }
+        settleAwaited(m, s, std::nullopt, QStringLiteral("no reply"));
     }
 
     const bool outputRead = m_link->Receive(station, CodeOutput);
@@ -310,37 +366,13 @@ void TCommController::PollSlot(int m, int s)
 
 void TCommController::ScanDecimalPoints()
 {
-    m_link->ReadRetry = RetriesScan;
     for (int m = 1; m <= MonitorCount; ++m) {
         applyLine(m);
         for (int s = 1; s <= SlotCount; ++s) {
             if (stopRequested())
                 return;
-            int station = 0;
-            {
-                QMutexLocker lock(&m_model.mutex);
-                station = m_model.station(m, s).StationId;
-            }
-            if (const auto family = readValue(m, s, station, CodeFamily)) {
-                const auto input = readValue(m, s, station, CodeInputSelection);
-                const int t = input ? *input : engine::fallbackInputSelection(*family);
-                const engine::DecimalRule rule = engine::decimalRule(*family, t);
-                std::optional<int> places;
-                if (rule.kind == engine::DecimalRule::Fixed) {
-                    places = rule.places;
-                } else if (rule.kind == engine::DecimalRule::FromDpSetting) {
-                    // A failed or nonsensical DP setting leaves the places the slot had: a
-                    // number that does not come from the setting would rescale every reading.
-                    const auto dp = readValue(m, s, station, CodeDpSetting);
-                    if (dp && *dp >= 0 && *dp <= 3)
-                        places = *dp;
-                }
-                QMutexLocker lock(&m_model.mutex);
-                StationRecord& rec = m_model.station(m, s);
-                rec.LinkLost = !input.has_value();
-                if (places)
-                    rec.DecimalPlaces = *places;
-            }
+            if (addressableStation(m, s))
+                scanSlotDecimals(m, s);
             post(EngineUpdate::ScanProgress, m, 0, s);
         }
     }
@@ -348,34 +380,35 @@ void TCommController::ScanDecimalPoints()
     m_model.RescanRequested = false;
 }
 
-void TCommController::ExecuteWrite()
+bool TCommController::scanSlotDecimals(int m, int s)
 {
-    PendingWrite write;
-    quint64 generation = 0;
+    m_link->ReadRetry = RetriesScan;
     int station = 0;
-    int decimalPlaces = 0;
     {
         QMutexLocker lock(&m_model.mutex);
-        if (!m_model.WritePending)
-            return;
-        write = m_model.pendingWrite;
-        generation = m_model.writeGeneration;
-        const StationRecord& rec = m_model.station(write.monitor, write.slot);
-        station = rec.StationId;
-        decimalPlaces = rec.DecimalPlaces;
+        station = m_model.station(m, s).StationId;
     }
-    const int decimals = engine::factorDecimals(write.code, decimalPlaces);
-    const auto value = engine::convertWriteValue(write.valueText, decimals, QLocale::system());
-    // A value the 16-bit register cannot hold is dropped like a text that is no number:
-    // cut to its low 16 bits it would set the controller to something nobody asked for
-    // (2499.9 at three decimals would arrive as 9532).
-    if (value && value->integer >= -32768 && value->integer <= 65535) {
-        applyLine(write.monitor);
-        m_link->Send(WriteCommand, write.code, station, value->word);
-        countTransaction(write.monitor, write.slot);
+    const auto family = readValue(m, s, station, CodeFamily);
+    if (!family)
+        return false;
+    const auto input = readValue(m, s, station, CodeInputSelection);
+    const int t = input ? *input : engine::fallbackInputSelection(*family);
+    const engine::DecimalRule rule = engine::decimalRule(*family, t);
+    std::optional<int> places;
+    if (rule.kind == engine::DecimalRule::Fixed) {
+        places = rule.places;
+    } else if (rule.kind == engine::DecimalRule::FromDpSetting) {
+        // A failed or nonsensical DP setting leaves the places the slot had: a
+        // number that does not come from the setting would rescale every reading.
+        const auto dp = readValue(m, s, station, CodeDpSetting);
+        if (dp && *dp >= 0 && *dp <= 3)
+            places = *dp;
     }
     QMutexLocker lock(&m_model.mutex);
-    // A request posted while this one was on the wire is the next write, not this one.
-    if (m_model.writeGeneration == generation)
-        m_model.WritePending = false;
+    StationRecord& rec = m_model.station(m, s);
+    rec.LinkLost = !input.has_value();
+    if (places)
+        rec.DecimalPlaces = *places;
+    rec.DecimalsStale = false;
+    return true;
 }

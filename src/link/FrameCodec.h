@@ -23,9 +23,21 @@ class FrameCodec
 public:
     virtual ~FrameCodec() = default;
 
-    // Request for one 16-bit register.
+    // The station IDs the protocol can address. Anything else must never reach the wire: the
+    // frame has one byte for it, and Modbus address 0 is the broadcast every controller obeys.
+    virtual int lowestStation() const = 0;
+    virtual int highestStation() const = 0;
+    bool addressable(int station) const
+    {
+        return station >= lowestStation() && station <= highestStation();
+    }
+    // The protocol's name as operators know it from the communication settings.
+    virtual const char* name() const = 0;
+
+    // Request for one 16-bit register; empty for a station the protocol cannot address.
     virtual QByteArray readRequest(int station, TAddress code) const = 0;
     // Write of one register; `wireCode` is the address byte as it goes out (see wireAddress).
+    // Empty for a station the protocol cannot address.
     virtual QByteArray writeRequest(TCommand command, int station, quint8 wireCode,
                                     quint16 value) const = 0;
     virtual int requestLength() const = 0;

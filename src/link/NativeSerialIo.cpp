@@ -118,9 +118,15 @@ bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
         SerialDevice* device = find(path);
         const bool fresh = device == nullptr;
         if (fresh) {
+            if (const Refusal* refusal = recentRefusal(path)) {
+                m_error = refusal->error;
+                return false;
+            }
             auto opened = std::make_unique<SerialDevice>(*m_system, path);
             if (!opened->open()) {
                 m_error = opened->error();
+                if (opened->refused())
+                    noteRefusal(path, m_error);
                 return false;
             }
             device = opened.get();
@@ -138,10 +144,30 @@ bool NativeSerialIo::open(int portNumber, const SerialSettings& settings)
         m_error = device->error();
         const bool gone = device->isGone();
         drop(device);
+        // Settings the port does not take: refused as well, until they change.
+        if (fresh && !gone)
+            noteRefusal(path, m_error);
         if (fresh || !gone)
             return false;
     }
     return false;
+}
+
+const NativeSerialIo::Refusal* NativeSerialIo::recentRefusal(const QString& path)
+{
+    constexpr qint64 RetryNs = 2'000'000'000;
+    const qint64 now = monotonicNs();
+    std::erase_if(m_refusals, [now](const Refusal& r) { return now - r.atNs >= RetryNs; });
+    for (const Refusal& r : m_refusals)
+        if (r.path == path)
+            return &r;
+    return nullptr;
+}
+
+void NativeSerialIo::noteRefusal(const QString& path, const QString& error)
+{
+    std::erase_if(m_refusals, [&path](const Refusal& r) { return r.path == path; });
+    m_refusals.push_back({path, monotonicNs(), error});
 }
 
 int NativeSerialIo::write(QByteArrayView bytes, int timeoutMs)
@@ -196,6 +222,14 @@ void NativeSerialIo::close()
     m_current = nullptr;
     m_resolved.clear();
     m_devices.clear();
+    m_refusals.clear();
+}
+
+void NativeSerialIo::closeHungUp()
+{
+    for (size_t i = m_devices.size(); i-- > 0;)
+        if (m_devices[i]->checkHangUp())
+            drop(m_devices[i].get());
 }
 
 } // namespace comm

@@ -15,7 +15,10 @@ namespace comm {
 // line moves to another device, or the device fails; two port numbers that name the same
 // device share its descriptor. A transaction that finds its device gone opens it again, so an
 // adapter plugged back in is polled again by itself. A port that cannot be used costs every
-// read its whole timeout, like a silent controller: a dead line never spins.
+// read its whole timeout, like a silent controller: a dead line never spins. A device that
+// refuses us (in use, locked, not permitted) is tried again at most every 2 s, so that polling
+// neither repeats the look through every process's descriptors nor keeps raising the modem
+// lines of another program's port.
 class NativeSerialIo final : public SerialIo
 {
 public:
@@ -31,6 +34,7 @@ public:
     void purgeInput() override;
     void keepOnly(const QList<int>& portNumbers) override;
     void close() override;
+    void closeHungUp() override;
     QString lastError() const override { return m_error; }
 
     // Devices held open now (for tests and the statistics window).
@@ -53,10 +57,21 @@ private:
     // The current device failed: closed now, opened again at the next transaction.
     void dropIfGone();
 
+    // A device that refused us, and when.
+    struct Refusal
+    {
+        QString path;
+        qint64 atNs = 0;
+        QString error;
+    };
+    const Refusal* recentRefusal(const QString& path);
+    void noteRefusal(const QString& path, const QString& error);
+
     QString m_home;
     std::unique_ptr<TtySystem> m_system;
     std::vector<std::unique_ptr<SerialDevice>> m_devices;
     std::vector<Resolved> m_resolved;
+    std::vector<Refusal> m_refusals;
     SerialDevice* m_current = nullptr;
     QString m_error;
 };

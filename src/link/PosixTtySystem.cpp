@@ -1,11 +1,14 @@
 #include "link/PosixTtySystem.h"
 
+#include "link/UucpLock.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
-#include <csignal>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +17,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace comm {
@@ -72,11 +76,6 @@ int PosixTtySystem::flock(int fd)
     return result(::flock(fd, LOCK_EX | LOCK_NB));
 }
 
-int PosixTtySystem::fstat(int fd, struct stat* st)
-{
-    return result(::fstat(fd, st));
-}
-
 int PosixTtySystem::stat(const QByteArray& path, struct stat* st)
 {
     return result(::stat(path.constData(), st));
@@ -104,8 +103,14 @@ int PosixTtySystem::poll(int fd, short events, qint64 timeoutNs)
     return n == 0 ? 0 : pfd.revents;
 }
 
-QList<qint64> PosixTtySystem::holders(dev_t rdev)
+QList<qint64> PosixTtySystem::holders(const QString& devicePath, dev_t rdev)
 {
+    // The link text of a descriptor is the path it was opened by, resolved; a device opened
+    // through its /dev/char name shows that. Comparing texts never stats the target, which
+    // would block on a descriptor into a hung network or FUSE mount.
+    const QByteArray byPath = QFile::encodeName(devicePath);
+    char byNumber[48];
+    std::snprintf(byNumber, sizeof byNumber, "/dev/char/%u:%u", major(rdev), minor(rdev));
     QList<qint64> pids;
     const pid_t self = ::getpid();
     DIR* proc = ::opendir("/proc");
@@ -122,12 +127,14 @@ QList<qint64> PosixTtySystem::holders(dev_t rdev)
             continue;
         const int dirFd = ::dirfd(fds);
         while (const dirent* entry = ::readdir(fds)) {
-            struct stat st
-            {
-            };
-            // stat follows the descriptor's link to the device without opening it.
-            if (isNumber(entry->d_name) && ::fstatat(dirFd, entry->d_name, &st, 0) == 0 &&
-                S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
+            char target[PATH_MAX];
+            if (!isNumber(entry->d_name))
+                continue;
+            const ssize_t n = ::readlinkat(dirFd, entry->d_name, target, sizeof target - 1);
+            if (n <= 0)
+                continue;
+            target[n] = 0;
+            if (byPath == target || std::strcmp(byNumber, target) == 0) {
                 pids << qint64(std::atol(process->d_name));
                 break;
             }
@@ -138,18 +145,8 @@ QList<qint64> PosixTtySystem::holders(dev_t rdev)
     return pids;
 }
 
-bool PosixTtySystem::lockFileHeld(const QString& devicePath)
+const QStringList& lockFolders()
 {
-    return lockedByAnotherProgram(devicePath);
-}
-
-bool lockedByAnotherProgram(const QString& devicePath)
-{
-    // Lock files name the device below /dev with '/' turned into '_': LCK..ttyS0, LCK..pts_3.
-    QString name = devicePath;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name = name.mid(5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
     // /var/lock is normally a link to /run/lock: each real folder is looked at once.
     static const QStringList folders = [] {
         QStringList real;
@@ -160,25 +157,17 @@ bool lockedByAnotherProgram(const QString& devicePath)
         }
         return real;
     }();
-    for (const QString& dir : folders) {
-        QFile lock(dir + QLatin1String("/LCK..") + name);
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = lock.read(64);
-        bool ok = false;
-        // Text form (HDB UUCP); very old programs write the PID as a binary int.
-        int pid = text.trimmed().split('\n').value(0).trimmed().toInt(&ok);
-        if (!ok && text.size() == int(sizeof pid)) {
-            std::memcpy(&pid, text.constData(), sizeof pid);
-            ok = true;
-        }
-        if (!ok || pid <= 0)
-            continue;
-        // A lock whose owner has gone is stale and does not count.
-        if (kill(pid, 0) == 0 || errno == EPERM)
-            return true;
-    }
-    return false;
+    return folders;
+}
+
+int PosixTtySystem::lockDevice(const QString& devicePath, qint64* holder)
+{
+    return takeLockFile(lockFolders(), devicePath, holder);
+}
+
+void PosixTtySystem::unlockDevice(const QString& devicePath)
+{
+    releaseLockFile(lockFolders(), devicePath);
 }
 
 } // namespace comm

@@ -18,12 +18,16 @@ QByteArray withCrc(QByteArray frame)
 
 QByteArray RtuCodec::readRequest(int station, TAddress code) const
 {
+    if (!addressable(station))
+        return {};
     const char body[] = {char(station & 0xFF), 0x03, 0x00, char(code), 0x00, 0x01};
     return withCrc(QByteArray(body, sizeof body));
 }
 
 QByteArray RtuCodec::writeRequest(TCommand, int station, quint8 wireCode, quint16 value) const
 {
+    if (!addressable(station))
+        return {};
     const char body[] = {char(station & 0xFF), 0x06, 0x00, char(wireCode), char(value >> 8),
                          char(value & 0xFF)};
     return withCrc(QByteArray(body, sizeof body));

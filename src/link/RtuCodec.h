@@ -8,6 +8,9 @@ namespace comm {
 class RtuCodec final : public FrameCodec
 {
 public:
+    int lowestStation() const override { return 1; }
+    int highestStation() const override { return 247; }
+    const char* name() const override { return "Modbus RTU"; }
     QByteArray readRequest(int station, TAddress code) const override;
     QByteArray writeRequest(TCommand command, int station, quint8 wireCode,
                             quint16 value) const override;

@@ -89,7 +89,15 @@ bool SerialDevice::fail(const QString& why)
     if (m_fd >= 0)
         m_sys.close(m_fd);
     m_fd = -1;
+    releaseLock();
     return false;
+}
+
+void SerialDevice::releaseLock()
+{
+    if (m_lockHeld)
+        m_sys.unlockDevice(m_path);
+    m_lockHeld = false;
 }
 
 bool SerialDevice::failErrno(int negErrno)
@@ -106,42 +114,60 @@ void SerialDevice::lostDevice(int negErrno)
 
 bool SerialDevice::open()
 {
-    if (m_sys.lockFileHeld(m_path))
-        return fail(QStringLiteral("locked by another program (lock file)"));
+    m_refused = false;
+    // Everything that needs no descriptor comes first: opening a port raises DTR and RTS on
+    // most of them, which is not ours to do to a port another program is using.
+    struct stat st
+    {
+    };
+    if (const int r = m_sys.stat(QFile::encodeName(m_path), &st); r != 0)
+        return failErrno(r);
+    // From here on the device is there, and a failure is a refusal.
+    m_refused = true;
+    if (!S_ISCHR(st.st_mode))
+        return fail(QStringLiteral("not a serial port"));
+    m_isPty = isPtyDevice(st);
+    m_rdev = st.st_rdev;
+    qint64 holder = 0;
+    const int lock = m_sys.lockDevice(m_path, &holder);
+    if (lock == -EBUSY)
+        return fail(QStringLiteral("locked by process %1 (lock file)").arg(holder));
+    // A lock folder we may not write to leaves the port to its flock and TIOCEXCL below.
+    m_lockHeld = lock == 0;
+    // A program that takes no lock at all shows up as a holder of the device. On a pty the
+    // holders are the pty's other end (a simulator, socat) by design.
+    if (!m_isPty) {
+        const QList<qint64> holders = m_sys.holders(m_path, m_rdev);
+        if (!holders.isEmpty())
+            return fail(QStringLiteral("in use by process %1").arg(holders.first()));
+    }
+
     const int fd = m_sys.open(QFile::encodeName(m_path));
-    if (fd < 0)
+    if (fd == -EACCES)
+        return fail(QStringLiteral("permission denied (add the user to the dialout group)"));
+    if (fd < 0) {
+        // Gone again between the look and the open: missing, not refused.
+        m_refused = fd != -ENOENT && fd != -ENODEV && fd != -ENXIO;
         return failErrno(fd);
+    }
     m_fd = fd;
     termios probe{};
     if (m_sys.tcgetattr(m_fd, &probe) != 0)
         return fail(QStringLiteral("not a serial port"));
-    struct stat st
-    {
-    };
-    if (const int r = m_sys.fstat(m_fd, &st); r != 0)
-        return failErrno(r);
-    m_isPty = isPtyDevice(st);
-    m_rdev = st.st_rdev;
 
-    // Exclusive use, all checks before the port is touched. TIOCEXCL keeps later opens out but
-    // not root's, so one held exclusively is refused here too; the flock keeps out programs
-    // that honour it (pyserial's exclusive mode, picocom, ...), root included, and shows them
-    // the port is taken. A program that takes no lock at all shows up as a holder of the
-    // device. On a pty the holders are the pty's other end (a simulator, socat) by design.
+    // TIOCEXCL keeps later opens out but not root's, so one held exclusively is refused here
+    // too; the flock keeps out programs that honour it (pyserial's exclusive mode, picocom,
+    // ...), root included, and shows them the port is taken.
     int exclusive = 0;
     if (m_sys.ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
         return fail(QStringLiteral("in use by another program (exclusive)"));
     if (const int r = m_sys.flock(m_fd); r != 0)
         return r == -EWOULDBLOCK ? fail(QStringLiteral("in use by another program (locked)"))
                                  : failErrno(r);
-    if (!m_isPty) {
-        const QList<qint64> holders = m_sys.holders(st.st_rdev);
-        if (!holders.isEmpty())
-            return fail(QStringLiteral("in use by process %1").arg(holders.first()));
-    }
     if (const int r = m_sys.ioctl(m_fd, TIOCEXCL, nullptr); r != 0)
         return failErrno(r);
 
+    m_refused = false;
     askLowLatency();
     m_hasRs485 = m_sys.ioctl(m_fd, TIOCGRS485, &m_savedRs485) == 0;
     return true;
@@ -289,6 +315,7 @@ int SerialDevice::write(QByteArrayView bytes, qint64 deadlineNs)
         return 0;
     if (m_manualRts)
         setRts(true);
+    const qint64 startNs = monotonicNs();
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = m_sys.write(m_fd, bytes.data() + written, size_t(bytes.size() - written));
@@ -312,30 +339,54 @@ int SerialDevice::write(QByteArrayView bytes, qint64 deadlineNs)
     }
     // A pty has no transmitter to drain: what was written has left.
     if (!m_gone && !m_isPty)
-        waitUntilSent(deadlineNs);
+        waitUntilSent(startNs + written * m_charNs, deadlineNs);
     if (m_manualRts && !m_gone)
         setRts(false);
     return int(written);
 }
 
-void SerialDevice::waitUntilSent(qint64 deadlineNs)
+void SerialDevice::waitUntilSent(qint64 lastBitNs, qint64 deadlineNs)
 {
+    // The kernel sees only its own queue and, on some drivers, the UART's shift register.
+    // Behind a USB adapter the bytes still pass through the adapter's buffer, and pl2303,
+    // ch341 and cp210x report no line status at all; so the frame's time on the wire counted
+    // from the start of the write is the least we wait, and the queue and the line status make
+    // it longer while they show bytes still going. tcdrain is not asked: it waits without a
+    // limit, and the write has its deadline.
     for (;;) {
         int queued = 0;
-        if (m_sys.ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+        if (m_sys.ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued < 0)
             queued = 0;
+        bool shifting = false;
         if (queued == 0) {
-            // The driver's buffer is empty; the UART may still be shifting out the last
-            // character. Drivers without a line status register report nothing here.
             int lsr = 0;
-            if (m_sys.ioctl(m_fd, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT))
-                return;
+            shifting = m_sys.ioctl(m_fd, TIOCSERGETLSR, &lsr) == 0 && !(lsr & TIOCSER_TEMT);
         }
-        const qint64 left = deadlineNs - monotonicNs();
+        const qint64 now = monotonicNs();
+        // Bytes still on the host need their own time on the wire after this moment.
+        lastBitNs = qMax(lastBitNs, now + queued * m_charNs);
+        if (!queued && !shifting && now >= lastBitNs)
+            return;
+        const qint64 left = deadlineNs - now;
         if (left <= 0)
             return;
-        sleepNs(qMin(left, qMax<qint64>(queued, 1) * m_charNs / 2 + 1));
+        const qint64 step = queued     ? queued * m_charNs / 2
+                            : shifting ? m_charNs / 2
+                                       : lastBitNs - now;
+        sleepNs(qMin(left, qMax<qint64>(step, 1000)));
     }
+}
+
+bool SerialDevice::checkHangUp()
+{
+    if (m_fd < 0 || m_gone)
+        return m_gone;
+    // Asking for no event at all: a hang-up and an error are reported whatever is asked.
+    const int events = m_sys.poll(m_fd, 0, 0);
+    if ((events < 0 && events != -EINTR) ||
+        (events > 0 && (events & (POLLERR | POLLHUP | POLLNVAL))))
+        lostDevice(events < 0 ? events : 0);
+    return m_gone;
 }
 
 QByteArray SerialDevice::read(int count, qint64 deadlineNs)
@@ -380,8 +431,10 @@ void SerialDevice::purgeInput()
 
 void SerialDevice::close()
 {
-    if (m_fd < 0)
+    if (m_fd < 0) {
+        releaseLock();
         return;
+    }
     // Put back what the port had: another program, or the console, may rely on its mode.
     if (m_rs485Set)
         m_sys.ioctl(m_fd, TIOCSRS485, &m_savedRs485);
@@ -393,6 +446,7 @@ void SerialDevice::close()
     m_sys.ioctl(m_fd, TIOCNXCL, nullptr);
     m_sys.close(m_fd);
     m_fd = -1;
+    releaseLock();
     m_rs485Set = false;
     m_lowLatencySet = false;
     m_manualRts = false;

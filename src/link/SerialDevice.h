@@ -22,14 +22,20 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens the device for exclusive use; false, with error(), when it is missing, not a
-    // serial port, or used by another program.
+    // Opens the device for exclusive use and takes its lock file; false, with error(), when
+    // it is missing, not a serial port, not ours to open, or used by another program.
     bool open();
+    // The last open failed on a device that is there (in use, locked, not permitted, not a
+    // serial port), as opposed to one that is missing.
+    bool refused() const { return m_refused; }
     // Applies the settings unless they are the ones in force, then empties both queues.
     bool startTransaction(const SerialSettings& settings);
     int write(QByteArrayView bytes, qint64 deadlineNs);
     QByteArray read(int count, qint64 deadlineNs);
     void purgeInput();
+    // Marks the device gone when its descriptor has hung up or failed, without waiting; for a
+    // descriptor that no transaction uses for a while. Returns isGone().
+    bool checkHangUp();
     // Restores the RS-485 and low-latency settings the port had, then closes it.
     void close();
 
@@ -52,7 +58,8 @@ private:
     bool setUpDirectionControl(bool echo);
     void askLowLatency();
     bool setRts(bool on);
-    void waitUntilSent(qint64 deadlineNs);
+    void waitUntilSent(qint64 lastBitNs, qint64 deadlineNs);
+    void releaseLock();
 
     TtySystem& m_sys;
     QString m_path;
@@ -60,6 +67,8 @@ private:
     bool m_isPty = false;
     dev_t m_rdev = 0;
     bool m_gone = false;
+    bool m_refused = false;
+    bool m_lockHeld = false; // our UUCP lock file is in place
     QString m_error;
 
     bool m_configured = false;

@@ -49,6 +49,10 @@ public:
     // Discards pending input and output of every open port and closes them all. Safe when
     // nothing is open.
     virtual void close() = 0;
+    // Closes, without waiting, the open ports that have hung up or failed: a port that no
+    // transaction uses (every controller of its line lost) would otherwise keep a pulled
+    // adapter's device, and its name, taken.
+    virtual void closeHungUp() {}
     // Why the last open failed or the port went away: "/dev/ttyUSB2: No such device".
     virtual QString lastError() const = 0;
 };

@@ -59,6 +59,12 @@ void TRs485Comm::keepOnlyPorts(const QList<int>& ports)
     m_io->keepOnly(ports);
 }
 
+void TRs485Comm::closeHungUpPorts()
+{
+    std::lock_guard lock(m_transaction);
+    m_io->closeHungUp();
+}
+
 void TRs485Comm::notePortError()
 {
     ++m_tally.portErrors;
@@ -70,10 +76,16 @@ void TRs485Comm::Send(TCommand command, TAddress code, int station, quint16 valu
     std::lock_guard lock(m_transaction);
     BusyScope busy(m_sendBusy);
     m_tally = {};
-    m_tally.attempts = 1;
-    OpenPort(ComPort, BaudRate);
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray frame = codec.writeRequest(command, station, comm::wireAddress(code), value);
+    // A station the protocol cannot address would come out as another one, or as the
+    // broadcast: nothing goes out, and the port is not even touched.
+    if (frame.isEmpty()) {
+        m_lastWriteCount = 0;
+        return;
+    }
+    m_tally.attempts = 1;
+    OpenPort(ComPort, BaudRate);
     m_lastWriteCount = m_io->write(frame, int(frame.size()) * WriteMsPerByte);
     if (m_lastWriteCount == frame.size())
         ++m_tally.writesSent;
@@ -93,13 +105,15 @@ bool TRs485Comm::Receive(int station, TAddress code)
     std::lock_guard lock(m_transaction);
     BusyScope busy(m_receiveBusy);
     m_tally = {};
-    OpenPort(ComPort, BaudRate);
+    m_lastAttempts = 0;
     const auto& codec = comm::FrameCodec::forProtocol(Psl);
     const QByteArray request = codec.readRequest(station, code);
+    if (request.isEmpty())
+        return false; // see Send: an unaddressable station is never put on the wire
+    OpenPort(ComPort, BaudRate);
     const comm::ReplyLayout layout = codec.layout(Converter);
 
     bool ok = false;
-    m_lastAttempts = 0;
     for (int attempt = 0; attempt <= ReadRetry && !ok; ++attempt) {
         // A reply that came too late, or too long, for the previous attempt would shift every
         // later block out of step; nothing left in the input belongs to the request below.

@@ -51,7 +51,8 @@ public:
     TConverter Converter = TConverter::RS422_485;
     TPsl Psl = TPsl::veln;
 
-    // One write of a 16-bit value; no reply is read.
+    // One write of a 16-bit value; no reply is read. A station the line's protocol cannot
+    // address (see FrameCodec::addressable) is neither written nor read: nothing goes out.
     void Send(TCommand command, TAddress code, int station, quint16 value);
     // One read of a 16-bit value with ReadRetry + 1 attempts; on success ReceivedText holds it.
     bool Receive(int station, TAddress code);
@@ -63,6 +64,8 @@ public:
     void ClosePort();
     // Closes the ports that none of the lines names any more.
     void keepOnlyPorts(const QList<int>& ports);
+    // Closes the open ports that have hung up (an adapter pulled out), without waiting.
+    void closeHungUpPorts();
 
     bool PortReady() const { return m_portReady; }
     QString ReceivedText() const { return m_receivedText; }

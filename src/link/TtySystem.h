@@ -28,7 +28,6 @@ public:
     virtual int tcflush(int fd, int queues) = 0;
     // An exclusive advisory lock that does not wait.
     virtual int flock(int fd) = 0;
-    virtual int fstat(int fd, struct stat* st) = 0;
     // Follows links to what the path names.
     virtual int stat(const QByteArray& path, struct stat* st) = 0;
     virtual ssize_t read(int fd, char* buffer, size_t count) = 0;
@@ -36,10 +35,15 @@ public:
     // Waits up to timeoutNs for `events`: the events that came, 0 at the timeout.
     virtual int poll(int fd, short events, qint64 timeoutNs) = 0;
 
-    // Processes other than this one that have the character device `rdev` open.
-    virtual QList<qint64> holders(dev_t rdev) = 0;
-    // Whether a living process holds a UUCP lock file ("LCK..ttyS0") for the device.
-    virtual bool lockFileHeld(const QString& devicePath) = 0;
+    // Processes other than this one that have the device open: its path resolved, its number.
+    // Never touches what other processes' descriptors lead to (a hung network or FUSE mount
+    // would hang the caller), and needs no descriptor of the device itself.
+    virtual QList<qint64> holders(const QString& devicePath, dev_t rdev) = 0;
+    // Takes the device's UUCP lock file ("LCK..ttyUSB0"): 0 ours now, -EBUSY with *holder set
+    // when a living process holds it, another -errno when no lock file could be written.
+    virtual int lockDevice(const QString& devicePath, qint64* holder) = 0;
+    // Removes our lock file of the device.
+    virtual void unlockDevice(const QString& devicePath) = 0;
 };
 
 } // namespace comm

@@ -18,6 +18,8 @@ QByteArray withChecksum(QByteArray frame)
 
 QByteArray VelnCodec::readRequest(int station, TAddress code) const
 {
+    if (!addressable(station))
+        return {};
     const char body[] = {ReadCommand, char(station & 0xFF), 0x00, char(code), 0x00, 0x00};
     return withChecksum(QByteArray(body, sizeof body));
 }
@@ -25,6 +27,8 @@ QByteArray VelnCodec::readRequest(int station, TAddress code) const
 QByteArray VelnCodec::writeRequest(TCommand command, int station, quint8 wireCode,
                                    quint16 value) const
 {
+    if (!addressable(station))
+        return {};
     const char body[] = {char(command),  char(station & 0xFF), 0x00,
                          char(wireCode), char(value >> 8),     char(value & 0xFF)};
     return withChecksum(QByteArray(body, sizeof body));

@@ -8,6 +8,9 @@ namespace comm {
 class VelnCodec final : public FrameCodec
 {
 public:
+    int lowestStation() const override { return 0; }
+    int highestStation() const override { return 255; }
+    const char* name() const override { return "VELN"; }
     QByteArray readRequest(int station, TAddress code) const override;
     QByteArray writeRequest(TCommand command, int station, quint8 wireCode,
                             quint16 value) const override;

@@ -2,13 +2,11 @@
 
 #include "engine/TCommController.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QSysInfo>
+#include <QSaveFile>
+#include <algorithm>
 #include <mosquitto.h>
-#include <mutex>
-#include <unistd.h>
 
 namespace publish {
 
@@ -17,12 +15,7 @@ namespace {
 constexpr int SweepMs = 250;        // catches what no update announces (a slot lost, a title)
 constexpr int RefreshMs = 10000;    // every state and line at least this often
 constexpr int OfflineWaitMs = 2000; // how long the close waits for "offline" to leave
-
-void initLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
+constexpr int ThreadWaitMs = 3000;  // and for the network thread to end
 
 int slotIndex(int monitor, int slot)
 {
@@ -33,53 +26,33 @@ int slotIndex(int monitor, int slot)
 
 MqttPublisher::MqttPublisher(const PublishSettings& settings, TCommController& engine,
                              std::function<QString(int, int)> title, QObject* parent)
-    : QObject(parent), m_settings(settings), m_engine(engine), m_title(std::move(title))
+    : QObject(parent), m_settings(settings), m_engine(engine), m_title(std::move(title)),
+      m_run(isoTime(QDateTime::currentDateTimeUtc()))
 {
-    initLibrary();
-    const QString where = QStringLiteral("%1:%2").arg(m_settings.host).arg(m_settings.port);
-    m_reason = QStringLiteral("connecting to %1").arg(where);
-    // The client ID names the workstation, so that the broker's log tells who is who.
-    const QByteArray id = QStringLiteral("quillmere-%1-%2")
-                              .arg(QSysInfo::machineHostName())
-                              .arg(::getpid())
-                              .toUtf8()
-                              .left(60);
-    m_mosq = mosquitto_new(id.constData(), true, this);
-    if (!m_mosq) {
-        m_reason = QStringLiteral("cannot create the MQTT client");
+    m_reason = QStringLiteral("connecting to %1:%2").arg(m_settings.host).arg(m_settings.port);
+    loadKept();
+
+    MqttConnection::Handlers handlers;
+    // These run on the network thread; what they change here is posted to this one.
+    handlers.connected = [this] {
+        send(QStringLiteral("status"), QByteArrayLiteral("online"), true);
+        QMetaObject::invokeMethod(
+            this, [this] { setState(true, {}); }, Qt::QueuedConnection);
+    };
+    handlers.down = [this](const QString& reason, int retrySeconds) {
+        const QString text =
+            QStringLiteral("%1, next attempt in %2 s").arg(reason).arg(retrySeconds);
+        QMetaObject::invokeMethod(
+            this, [this, text] { setState(false, text); }, Qt::QueuedConnection);
+    };
+    handlers.published = [this](int mid) { delivered(mid); };
+    m_connection = MqttConnection::create(m_settings, std::move(handlers), &m_setupError);
+    if (!m_setupError.isEmpty()) {
+        m_reason = m_setupError;
         return;
     }
-    mosquitto_connect_callback_set(m_mosq, &MqttPublisher::onConnect);
-    mosquitto_disconnect_callback_set(m_mosq, &MqttPublisher::onDisconnect);
-    mosquitto_publish_callback_set(m_mosq, &MqttPublisher::onPublish);
-    mosquitto_log_callback_set(m_mosq, &MqttPublisher::onLog);
-    mosquitto_reconnect_delay_set(m_mosq, 1, 30, true);
-    const QByteArray will = (m_settings.prefix + QStringLiteral("/status")).toUtf8();
-    mosquitto_will_set(m_mosq, will.constData(), 7, "offline", m_settings.qos, true);
-    if (!m_settings.username.isEmpty() || !m_settings.password.isEmpty())
-        mosquitto_username_pw_set(
-            m_mosq, m_settings.username.toUtf8().constData(),
-            m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData());
-    if (m_settings.tls) {
-        // The broker's certificate is checked against the CA and the host name.
-        const int rc = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.cafile).constData(),
-                                         nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            m_reason = QStringLiteral("TLS: %1").arg(QString::fromUtf8(mosquitto_strerror(rc)));
-            return;
-        }
-        mosquitto_tls_insecure_set(m_mosq, false);
-    }
-
-    // The first attempt may fail while the broker is away; the network thread keeps trying
-    // with the growing pause.
-    const int rc =
-        mosquitto_connect_async(m_mosq, m_settings.host.toUtf8().constData(), m_settings.port, 30);
-    if (rc != MOSQ_ERR_SUCCESS)
-        m_reason = QStringLiteral("cannot reach %1: %2")
-                       .arg(where, QString::fromUtf8(mosquitto_strerror(rc)));
-    if (mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS)
-        m_reason = QStringLiteral("cannot start the MQTT network thread");
+    // The host is looked up and connected to on the connection's thread, not here.
+    m_connection->start();
 
     connect(&m_engine, &TCommController::updateRequested, this, &MqttPublisher::engineUpdate,
             Qt::QueuedConnection);
@@ -97,8 +70,6 @@ MqttPublisher::MqttPublisher(const PublishSettings& settings, TCommController& e
 MqttPublisher::~MqttPublisher()
 {
     stop();
-    if (m_mosq)
-        mosquitto_destroy(m_mosq);
 }
 
 QString MqttPublisher::statusText() const
@@ -111,6 +82,10 @@ QString MqttPublisher::statusText() const
         text += QStringLiteral(", %1 alarms queued").arg(m_queue.size());
     if (m_dropped)
         text += QStringLiteral(", %1 dropped").arg(m_dropped);
+    if (!m_keepError.isEmpty())
+        text += QStringLiteral(", ") + m_keepError;
+    if (!m_settings.tls && !m_settings.password.isEmpty())
+        text += QStringLiteral(", password sent without TLS");
     return text;
 }
 
@@ -125,9 +100,9 @@ void MqttPublisher::announceStatus()
 
 void MqttPublisher::setState(bool connected, const QString& reason)
 {
+    if (m_stopped)
+        return;
     m_connected = connected;
-    if (connected)
-        m_refusal.clear();
     if (!reason.isEmpty())
         m_reason = reason;
     if (connected) {
@@ -135,38 +110,136 @@ void MqttPublisher::setState(bool connected, const QString& reason)
         sweep(true);
         publishLines();
         drainAlarms();
+    } else if (!undelivered().isEmpty()) {
+        keepUndelivered();
     }
     announceStatus();
 }
 
 void MqttPublisher::alarmRaised(int monitor, int slot, const QString& line, const QString& count)
 {
-    if (m_stopped || !m_mosq)
+    if (m_stopped)
         return;
-    m_queue.push_back({alarmPayload(monitor, slot, line, count, QDateTime::currentDateTimeUtc())});
+    const QString id = QStringLiteral("%1/%2").arg(m_run).arg(++m_sequence);
+    m_queue.push_back(
+        alarmPayload(monitor, slot, line, count, QDateTime::currentDateTimeUtc(), id));
     if (m_queue.size() > MaxQueuedAlarms) {
         m_queue.pop_front();
         ++m_dropped;
         m_droppedToPublish = true;
     }
     drainAlarms();
+    // One that waits is on disk at once: a crash or a signal does not take it along.
+    if (!m_queue.empty())
+        keepUndelivered();
     announceStatus();
 }
 
 void MqttPublisher::drainAlarms()
 {
-    if (!m_connected)
+    if (!m_connected || !m_connection)
         return;
-    // In order; the first that libmosquitto does not take stays first for the next attempt.
+    const QByteArray topic = (m_settings.prefix + QStringLiteral("/alarms")).toUtf8();
+    // In order, and each handed to libmosquitto once: what it has taken it sends again by
+    // itself after a reconnect. The first that it does not take stays first.
     while (!m_queue.empty()) {
-        if (!send(QStringLiteral("alarms"), m_queue.front().payload, false))
+        std::lock_guard lock(m_handedMutex);
+        int mid = -1;
+        const int rc = m_connection->publish(topic, m_queue.front(), m_settings.qos, false, &mid);
+        // At QoS 1 and 2 "no connection" comes after the message was queued.
+        const bool taken =
+            rc == MOSQ_ERR_SUCCESS || (rc == MOSQ_ERR_NO_CONN && m_settings.qos > 0 && mid > 0);
+        if (!taken)
             return;
+        m_handed.push_back({mid, m_queue.front()});
         m_queue.pop_front();
     }
     if (m_droppedToPublish &&
         send(QStringLiteral("alarms/dropped"),
              droppedPayload(m_dropped, QDateTime::currentDateTimeUtc()), true))
         m_droppedToPublish = false;
+}
+
+void MqttPublisher::delivered(int mid)
+{
+    std::lock_guard lock(m_handedMutex);
+    if (mid == m_offlineMid) {
+        m_offlineDone = true;
+        m_offlineCv.notify_all();
+        return;
+    }
+    const auto it = std::find_if(m_handed.begin(), m_handed.end(),
+                                 [mid](const HandedAlarm& a) { return a.mid == mid; });
+    if (it == m_handed.end())
+        return;
+    m_handed.erase(it);
+    m_offlineCv.notify_all();
+    if (m_handed.empty())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_keptOnDisk && !m_stopped)
+                    keepUndelivered();
+                announceStatus();
+            },
+            Qt::QueuedConnection);
+}
+
+QList<QByteArray> MqttPublisher::undelivered()
+{
+    QList<QByteArray> all;
+    {
+        std::lock_guard lock(m_handedMutex);
+        for (const HandedAlarm& a : m_handed)
+            all << a.payload;
+    }
+    for (const QByteArray& payload : m_queue)
+        all << payload;
+    return all;
+}
+
+void MqttPublisher::keepUndelivered()
+{
+    if (m_settings.queueFile.isEmpty())
+        return;
+    const QList<QByteArray> all = undelivered();
+    if (all.isEmpty()) {
+        // Everything out: a file left behind would send it again at the next start.
+        if (m_keptOnDisk && QFile::remove(m_settings.queueFile))
+            m_keptOnDisk = false;
+        return;
+    }
+    QSaveFile file(m_settings.queueFile);
+    if (file.open(QIODevice::WriteOnly)) {
+        for (const QByteArray& payload : all)
+            file.write(payload + '\n');
+        if (file.commit()) {
+            m_keptOnDisk = true;
+            m_keepError.clear();
+            return;
+        }
+    }
+    m_keepError = QStringLiteral("alarms cannot be kept in %1: %2")
+                      .arg(m_settings.queueFile, file.errorString());
+}
+
+void MqttPublisher::loadKept()
+{
+    if (m_settings.queueFile.isEmpty())
+        return;
+    QFile file(m_settings.queueFile);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_keepError = QStringLiteral("alarms kept in %1 cannot be read: %2")
+                          .arg(m_settings.queueFile, file.errorString());
+        return;
+    }
+    // The payloads as they were first built: their identities stay those of their own run.
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            m_queue.push_back(line);
+    m_keptOnDisk = true;
 }
 
 void MqttPublisher::engineUpdate(const EngineUpdate& update)
@@ -223,106 +296,47 @@ void MqttPublisher::publishLines()
 
 bool MqttPublisher::send(const QString& subtopic, const QByteArray& payload, bool retain, int* mid)
 {
-    if (!m_mosq)
+    if (!m_connection)
         return false;
     const QByteArray topic = (m_settings.prefix + QLatin1Char('/') + subtopic).toUtf8();
     // Hands the message to the network thread; it never waits for the broker.
-    return mosquitto_publish(m_mosq, mid, topic.constData(), int(payload.size()),
-                             payload.constData(), m_settings.qos, retain) == MOSQ_ERR_SUCCESS;
+    return m_connection->publish(topic, payload, m_settings.qos, retain, mid) == MOSQ_ERR_SUCCESS;
 }
 
 void MqttPublisher::stop()
 {
-    if (m_stopped || !m_mosq)
+    if (m_stopped)
         return;
     m_stopped = true;
     m_sweep.stop();
     m_refresh.stop();
     disconnect(&m_engine, nullptr, this, nullptr);
-    if (m_connected) {
+    if (m_connection && m_setupError.isEmpty() && m_connected) {
+        std::unique_lock lock(m_handedMutex);
         int mid = -1;
-        {
-            std::unique_lock lock(m_stopMutex);
-            if (send(QStringLiteral("status"), QByteArrayLiteral("offline"), true, &mid)) {
-                m_offlineMid = mid;
-                m_stopCv.wait_for(lock, std::chrono::milliseconds(OfflineWaitMs),
-                                  [this] { return m_offlineDone; });
-            }
+        if (m_connection->publish((m_settings.prefix + QStringLiteral("/status")).toUtf8(),
+                                  QByteArrayLiteral("offline"), m_settings.qos, true,
+                                  &mid) == MOSQ_ERR_SUCCESS) {
+            m_offlineMid = mid;
+            // Alarms still in flight get the same moment to be acknowledged.
+            m_offlineCv.wait_for(lock, std::chrono::milliseconds(OfflineWaitMs),
+                                 [this] { return m_offlineDone && m_handed.empty(); });
         }
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, false);
-    } else {
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, true);
     }
+    // Kept while the connection still stands, so that a file that cannot be written still
+    // reaches the broker as a count.
+    const qsizetype waiting = undelivered().size();
+    keepUndelivered();
+    if (waiting && !m_keepError.isEmpty()) {
+        m_dropped += quint64(waiting);
+        if (m_connected)
+            send(QStringLiteral("alarms/dropped"),
+                 droppedPayload(m_dropped, QDateTime::currentDateTimeUtc()), true);
+    }
+    if (m_connection)
+        m_connection->finish(ThreadWaitMs);
     m_connected = false;
-}
-
-void MqttPublisher::onConnect(mosquitto* mosq, void* self, int rc)
-{
-    auto* p = static_cast<MqttPublisher*>(self);
-    const QString where = QStringLiteral("%1:%2").arg(p->m_settings.host).arg(p->m_settings.port);
-    if (rc == 0) {
-        const QByteArray topic = (p->m_settings.prefix + QStringLiteral("/status")).toUtf8();
-        mosquitto_publish(mosq, nullptr, topic.constData(), 6, "online", p->m_settings.qos, true);
-        QMetaObject::invokeMethod(
-            p, [p] { p->setState(true, {}); }, Qt::QueuedConnection);
-        return;
-    }
-    const QString reason = QStringLiteral("%1 refused the connection: %2")
-                               .arg(where, QString::fromUtf8(mosquitto_connack_string(rc)));
-    QMetaObject::invokeMethod(
-        p,
-        [p, reason] {
-            p->m_refusal = reason;
-            p->setState(false, reason);
-        },
-        Qt::QueuedConnection);
-}
-
-void MqttPublisher::onDisconnect(mosquitto*, void* self, int rc)
-{
-    auto* p = static_cast<MqttPublisher*>(self);
-    const QString where = QStringLiteral("%1:%2").arg(p->m_settings.host).arg(p->m_settings.port);
-    const QString reason = QStringLiteral("lost the connection to %1 (%2), reconnecting")
-                               .arg(where, QString::fromUtf8(mosquitto_strerror(rc)));
-    QMetaObject::invokeMethod(
-        p,
-        [p, reason] {
-            // A refusal says more than the disconnect that follows it.
-            p->setState(false, p->m_refusal.isEmpty() ? reason : p->m_refusal);
-        },
-        Qt::QueuedConnection);
-}
-
-void MqttPublisher::onLog(mosquitto*, void* self, int level, const char* text)
-{
-    // A TLS handshake that fails (a certificate not trusted, another host name) reaches no
-    // callback but this one; the operator must see why the broker is not reached.
-    if (!(level & MOSQ_LOG_ERR))
-        return;
-    auto* p = static_cast<MqttPublisher*>(self);
-    const QString reason = QStringLiteral("%1:%2: %3")
-                               .arg(p->m_settings.host)
-                               .arg(p->m_settings.port)
-                               .arg(QString::fromUtf8(text));
-    QMetaObject::invokeMethod(
-        p,
-        [p, reason] {
-            if (!p->m_connected)
-                p->setState(false, reason);
-        },
-        Qt::QueuedConnection);
-}
-
-void MqttPublisher::onPublish(mosquitto*, void* self, int mid)
-{
-    auto* p = static_cast<MqttPublisher*>(self);
-    std::lock_guard lock(p->m_stopMutex);
-    if (mid == p->m_offlineMid) {
-        p->m_offlineDone = true;
-        p->m_stopCv.notify_all();
-    }
+    announceStatus();
 }
 
 } // namespace publish

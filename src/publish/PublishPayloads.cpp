@@ -33,8 +33,9 @@ QJsonValue numberOrNull(const QString& text, double scale = 1.0, int decimals = 
 
 SlotState slotState(const StationRecord& record, const QString& title)
 {
-    return {record.PvText,    record.SvText,    record.OutText,
-            !record.LinkLost, record.StationId, title};
+    // The engine holds a PV only from a good reply on and clears it when the slot is lost.
+    const bool heard = !record.LinkLost && !record.PvText.isEmpty();
+    return {record.PvText, record.SvText, record.OutText, heard, record.StationId, title};
 }
 
 QString isoTime(const QDateTime& time)
@@ -57,7 +58,7 @@ QByteArray slotPayload(const SlotState& state, const QDateTime& time)
 }
 
 QByteArray alarmPayload(int monitor, int slot, const QString& line, const QString& count,
-                        const QDateTime& time)
+                        const QDateTime& time, const QString& id)
 {
     QJsonObject o;
     o.insert(QStringLiteral("monitor"), monitor);
@@ -67,6 +68,7 @@ QByteArray alarmPayload(int monitor, int slot, const QString& line, const QStrin
     o.insert(QStringLiteral("line"), line);
     o.insert(QStringLiteral("count"), count);
     o.insert(QStringLiteral("time"), isoTime(time));
+    o.insert(QStringLiteral("id"), id);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

@@ -18,10 +18,14 @@ struct PublishSettings
     bool tls = false;
     QString cafile;
     int qos = 1;
+    // Where alarms not yet delivered wait for the next start; empty: nowhere.
+    QString queueFile;
 };
 
-// Reads the file once; never writes it. A password is refused when others than the owner may
-// read the file, as ssh refuses a private key that others can read.
+// Reads the file once; never writes it. A value is taken as typed, between the first `=` and
+// the end of the line, without the blanks around it; in double quotes it keeps those blanks
+// too. A file that others can write is refused, and so is a password when others than the
+// owner may read the file, as ssh refuses a private key that others can read.
 PublishSettings readPublishSettings(const QString& path);
 
 } // namespace publish

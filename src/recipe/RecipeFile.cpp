@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+
+#include <optional>
 
 namespace recipe {
 
@@ -26,9 +29,21 @@ QByteArray recipeFileBytes(const QStringList& thirty)
     return text.toLocal8Bit();
 }
 
+QString recipeText(const QByteArray& bytes)
+{
+    const std::optional<QStringConverter::Encoding> marked =
+        QStringConverter::encodingForData(bytes);
+    if (!marked || (*marked != QStringConverter::Utf8 && *marked != QStringConverter::Utf16LE &&
+                    *marked != QStringConverter::Utf16BE))
+        return QString::fromLocal8Bit(bytes);
+    // The decoder drops the mark itself.
+    QStringDecoder decode(*marked);
+    return decode(bytes);
+}
+
 QStringList recipeFields(const QByteArray& bytes)
 {
-    QString rest = QString::fromLocal8Bit(bytes);
+    QString rest = recipeText(bytes);
     QStringList fields;
     for (int i = 0; i < FieldCount; ++i) {
         const qsizetype comma = rest.indexOf(QLatin1Char(Separator));
@@ -40,6 +55,23 @@ QStringList recipeFields(const QByteArray& bytes)
         rest.remove(0, comma + 1);
     }
     return fields;
+}
+
+QString recipeFault(const QByteArray& bytes)
+{
+    const QString text = recipeText(bytes);
+    if (text.contains(QChar(0)))
+        return QStringLiteral("holds NUL characters, as UTF-16 text without its byte-order "
+                              "mark does");
+    const qsizetype commas = text.count(QLatin1Char(Separator));
+    const bool valueAfter =
+        !QStringView(text).mid(text.lastIndexOf(QLatin1Char(Separator)) + 1).trimmed().isEmpty();
+    const qsizetype found = commas + (valueAfter ? 1 : 0);
+    if (found != FieldCount)
+        return QStringLiteral("holds %1 values instead of %2").arg(found).arg(FieldCount);
+    if (valueAfter)
+        return QStringLiteral("ends in a value without its comma, as a file cut short does");
+    return {};
 }
 
 QString recipeName(const QString& path)

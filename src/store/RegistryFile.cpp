@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 namespace store {
 namespace {
 
@@ -19,10 +22,18 @@ namespace {
 bool replaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr)
 {
     QSaveFile file(path);
+    errno = 0;
     const bool done = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
                       file.flush() && file.commit();
-    if (!done && error)
+    if (!done && error) {
+        // A write cut short (disk full, a size limit) leaves Qt with "Unknown error"; the
+        // system's own reason is still in errno then.
+        const int code = errno;
         *error = file.errorString();
+        if (code != 0 && (file.error() == QFileDevice::UnspecifiedError ||
+                          *error == QLatin1String("Unknown error")))
+            *error = QString::fromLocal8Bit(std::strerror(code));
+    }
     return done;
 }
 
@@ -59,9 +70,14 @@ RegistryKey* RegistryFile::key(const QString& path)
     return nullptr;
 }
 
-bool RegistryFile::save()
+bool RegistryFile::save(QString* error)
 {
-    if (!m_loaded || !replaceFile(m_path, serialise(m_keys)))
+    if (!m_loaded) {
+        if (error)
+            *error = QStringLiteral("the file was not read");
+        return false;
+    }
+    if (!replaceFile(m_path, serialise(m_keys), error))
         return false;
     // Our own write must not look like an operator's edit at the next load.
     const QFileInfo info(m_path);

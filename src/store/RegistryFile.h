@@ -16,7 +16,9 @@ struct RegistryValue
     Kind kind = Text;
     QString text;     // Text
     qint32 integer{}; // Integer
-    QString raw;      // Other: the data after '=' as it stood in the file
+    // Other: the data after '=' as it stood in the file. Also kept for a text read from hex
+    // bytes (hex(2), expandable text), so that an untouched value goes back as it came.
+    QString raw;
 };
 
 struct RegistryKey
@@ -52,8 +54,9 @@ public:
     void load();
     // The key with that full path (case-insensitive), or null.
     RegistryKey* key(const QString& path);
-    // Replaces the file with the keys in memory. False (and the old file intact) on failure.
-    bool save();
+    // Replaces the file with the keys in memory. False (and the old file intact) on failure,
+    // with the system's reason in `error`.
+    bool save(QString* error = nullptr);
 
     // Text of a whole document; parse errors raise QuillmereError with the line number.
     static QList<RegistryKey> parse(const QByteArray& bytes, const QString& fileName);

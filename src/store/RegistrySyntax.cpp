@@ -11,8 +11,9 @@ namespace {
 
 const QString HeaderV5 = QStringLiteral("Windows Registry Editor Version 5.00");
 const QString HeaderV4 = QStringLiteral("REGEDIT4");
-constexpr uint RegSz = 1;     // hex(1): a text spelled as UTF-16LE bytes
-constexpr int LineWidth = 78; // where regedit wraps long hex data
+constexpr uint RegSz = 1;       // hex(1): a text spelled as UTF-16LE bytes
+constexpr uint RegExpandSz = 2; // hex(2): the same, with %VARIABLES% left for the reader
+constexpr int LineWidth = 78;   // where regedit wraps long hex data
 
 bool isHexDigits(QStringView text)
 {
@@ -198,8 +199,11 @@ private:
             }
         }
         const uint type = kind.captured(1).isEmpty() ? 3 : kind.captured(1).toUInt(nullptr, 16);
-        if (type == RegSz && bytes.size() % 2 == 0) {
+        if ((type == RegSz || type == RegExpandSz) && bytes.size() % 2 == 0) {
             value.kind = RegistryValue::Text;
+            // Read as it stands: nothing here knows the old workstation's variables.
+            if (type == RegExpandSz)
+                value.raw = raw;
             for (qsizetype i = 0; i < bytes.size(); i += 2)
                 value.text += QChar(uchar(bytes[i]) | uchar(bytes[i + 1]) << 8);
             if (value.text.endsWith(QChar(0)))
@@ -275,8 +279,12 @@ QByteArray serialiseRegistry(const QList<RegistryKey>& keys)
             out += name + u'=';
             switch (value.kind) {
             case RegistryValue::Text:
-                out +=
-                    needsHex(value.text) ? hexText(value.text, name.size() + 1) : quote(value.text);
+                if (!value.raw.isEmpty())
+                    out += value.raw;
+                else if (needsHex(value.text))
+                    out += hexText(value.text, name.size() + 1);
+                else
+                    out += quote(value.text);
                 break;
             case RegistryValue::Integer:
                 out += QStringLiteral("dword:%1").arg(quint32(value.integer), 8, 16, QChar(u'0'));

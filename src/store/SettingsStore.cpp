@@ -44,7 +44,14 @@ bool SettingsStore::openKey(const QString& path)
     m_file.load();
     // Key paths are written both ways in the program: "SOFTWARE\..." and "\HARDWARE\...".
     const QString relative = path.startsWith(u'\\') ? path.mid(1) : path;
-    if (const store::RegistryKey* key = m_file.key(rootName(m_root) + u'\\' + relative)) {
+    const store::RegistryKey* key = m_file.key(rootName(m_root) + u'\\' + relative);
+    // A 32-bit program's settings exported on 64-bit Windows sit below WOW6432Node.
+    static const QString Software = QStringLiteral("SOFTWARE\\");
+    if (!key && relative.startsWith(Software, Qt::CaseInsensitive)) {
+        key = m_file.key(rootName(m_root) + u'\\' + Software + QStringLiteral("WOW6432Node\\") +
+                         relative.mid(Software.size()));
+    }
+    if (key) {
         m_key = key->path;
         m_hasKey = true;
     }
@@ -105,8 +112,11 @@ void SettingsStore::closeKey()
     m_hasKey = false;
     m_dirty = false;
     m_lastWritten.clear();
-    if (dirty && !m_file.save())
-        throw storeError("Failed to set data for '%1'", last);
+    QString reason;
+    if (dirty && !m_file.save(&reason)) {
+        throw QuillmereError(QStringLiteral("Failed to set data for '%1'").arg(last),
+                             QStringLiteral("%1: %2").arg(m_file.path(), reason));
+    }
 }
 
 QStringList SettingsStore::getValueNames() const

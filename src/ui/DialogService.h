@@ -19,6 +19,14 @@ public:
 
     virtual void message(QWidget* parent, const QString& caption, const QString& text,
                          Icon icon = Icon::Information) = 0;
+    // The message with what the operator needs to mend its cause (`detail`) below it. A
+    // service with no place of its own for it shows both in the one text.
+    virtual void detailedMessage(QWidget* parent, const QString& caption, const QString& text,
+                                 const QString& detail, Icon icon = Icon::Information)
+    {
+        message(parent, caption, detail.isEmpty() ? text : text + QStringLiteral("\n\n") + detail,
+                icon);
+    }
     virtual bool confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Empty when the user cancels.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,

@@ -1,5 +1,6 @@
 #include "ui/Fonts.h"
 
+#include <QFontMetrics>
 #include <QStringList>
 
 namespace fonts {
@@ -25,12 +26,12 @@ QFont sans(int pixels, bool bold)
         pixels, QFont::SansSerif, bold);
 }
 
-QFont narrow(int pixels)
+QFont narrow(int pixels, bool bold)
 {
     return make({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
                  QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
                  QStringLiteral("DejaVu Sans")},
-                pixels, QFont::SansSerif, true);
+                pixels, QFont::SansSerif, bold);
 }
 
 QFont cjk(int pixels)
@@ -51,6 +52,13 @@ QFont terminal(int pixels)
     return make({QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans Mono"),
                  QStringLiteral("Liberation Mono")},
                 pixels, QFont::Monospace, true);
+}
+
+QFont fitted(QFont font, const QString& text, int width, int smallest)
+{
+    while (font.pixelSize() > smallest && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
 }
 
 } // namespace fonts

@@ -8,9 +8,13 @@
 namespace fonts {
 
 QFont sans(int pixels, bool bold = false);
-QFont narrow(int pixels);
+QFont narrow(int pixels, bool bold = true);
 QFont cjk(int pixels);
 QFont digital(int pixels);
 QFont terminal(int pixels);
+
+// `font` made smaller, a pixel at a time, until `text` takes at most `width` pixels; never
+// below `smallest`. A font that fits already comes back as it is.
+QFont fitted(QFont font, const QString& text, int width, int smallest = 6);
 
 } // namespace fonts

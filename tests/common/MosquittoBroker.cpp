@@ -72,6 +72,17 @@ bool MosquittoBroker::requirePassword(const QString& user, const QString& passwo
     return m_passwords;
 }
 
+QString MosquittoBroker::logFile() const
+{
+    return m_dir.path() + QStringLiteral("/broker.log");
+}
+
+QByteArray MosquittoBroker::log() const
+{
+    QFile file(logFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString MosquittoBroker::caFile() const
 {
     return m_dir.path() + QStringLiteral("/ca.pem");
@@ -119,8 +130,10 @@ bool MosquittoBroker::start()
         return false;
     }
     QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\n" +
-                      "log_dest stdout\npersistence true\npersistence_location " +
+                      "persistence true\nautosave_interval 1\npersistence_location " +
                       QFile::encodeName(m_dir.path()) + "/\n";
+    // Every packet, in a file that a kill does not cut short (it is written line by line).
+    text += "log_dest file " + QFile::encodeName(logFile()) + "\nlog_type all\n";
     if (m_passwords)
         text += "allow_anonymous false\npassword_file " + QFile::encodeName(m_dir.path()) +
                 "/passwords\n";
@@ -147,13 +160,21 @@ bool MosquittoBroker::start()
         if (deadline.hasExpired() || m_process.state() != QProcess::Running) {
             m_error = QStringLiteral("mosquitto did not listen on %1: %2")
                           .arg(m_port)
-                          .arg(QString::fromLocal8Bit(m_process.readAll()));
+                          .arg(QString::fromLocal8Bit(m_process.readAll() + log().right(2000)));
             stop();
             return false;
         }
         QThread::msleep(20);
     }
     return true;
+}
+
+void MosquittoBroker::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 void MosquittoBroker::stop()

@@ -7,7 +7,8 @@
 // A throw-away Mosquitto broker for a test: Debian's mosquitto with a config file of its own
 // in a temporary folder, listening on a free loopback port, optionally wanting a password.
 // Stopped when the object goes; stop() and start() again keep the port and, as a real
-// broker with persistence does, the retained messages and the subscribers' sessions.
+// broker with persistence does, the retained messages and the subscribers' sessions (saved
+// every second too, so that they outlive a kill()).
 class MosquittoBroker
 {
 public:
@@ -30,10 +31,16 @@ public:
     // Starts and waits until the port takes connections; false with errorString().
     bool start();
     void stop();
+    // Ends the broker as a crash would (SIGKILL): no DISCONNECT, no last words on the socket.
+    void kill();
     QString errorString() const { return m_error; }
+    // What the broker logged, every packet included, over all its starts.
+    QByteArray log() const;
     int port() const { return m_port; }
 
 private:
+    QString logFile() const;
+
     QString m_bin;
     QString m_missing;
     QString m_error;

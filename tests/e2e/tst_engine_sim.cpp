@@ -270,8 +270,9 @@ void TestEngineSim::writeGoesOutAtTheNextSlotStep()
     while (rig.framesTo(2, 17, 138) == 0 && waiting.elapsed() < 10000)
         QThread::msleep(1);
     rig.engine->RequestWrite(2, 7, 0, QStringLiteral("11.11"));
-    rig.engine->RequestWrite(2, 7, 0, QStringLiteral("12.34")); // the last one wins
+    rig.engine->RequestWrite(2, 7, 0, QStringLiteral("12.34")); // queued behind it, not lost
     QTRY_VERIFY_WITH_TIMEOUT(rig.framesTo(2, 18, 138) > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.framesTo(2, 19, 138) > 0, 5000);
 
     QStringList order;
     for (const QString& f : rig.sim.frames(2)) {
@@ -280,9 +281,11 @@ void TestEngineSim::writeGoesOutAtTheNextSlotStep()
     }
     const qsizetype write = order.indexOf(QStringLiteral("17/6/0"));
     QVERIFY2(write > 0, qPrintable(order.join(' ')));
-    QCOMPARE(order.count(QStringLiteral("17/6/0")), 1);
+    QCOMPARE(order.count(QStringLiteral("17/6/0")), 2);        // one per slot step
     QCOMPARE(order.at(write - 1), QStringLiteral("17/3/135")); // after (2, 7)'s last read
     QCOMPARE(order.at(write + 1), QStringLiteral("18/3/138")); // before (2, 8)'s first
+    QCOMPARE(order.at(order.lastIndexOf(QStringLiteral("17/6/0")) + 1),
+             QStringLiteral("19/3/138")); // the second before (2, 9)'s
     QString value;
     QVERIFY(rig.sim.command(QStringLiteral("get 2 17 0"), &value));
     QCOMPARE(value, QStringLiteral("value 1234"));

@@ -7,6 +7,7 @@
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmRecord.h"
+#include "ui/dialogs/TFmshowpawd.h"
 #include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -123,12 +125,49 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
         return answer;
     };
 
-    // SV of Monitor 1, slot 4 from the Set Controller dialog.
+    // SV of Monitor 1, slot 4 from the Set Controller dialog, written after the operator has
+    // turned to Monitor 2's page: it goes where the dialog says, and nowhere else.
     QTest::mouseClick(home->tile(1, 4)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
     QVERIFY(w.FmSetPage->isVisible());
+    QTest::mouseClick(home->findChild<QPushButton*>("BtnB"), Qt::LeftButton);
+    QCOMPARE(home->CurrentMonitor(), 2);
+    QCOMPARE(w.FmSetPage->findChild<QLabel*>("LbPanel")->text(), QStringLiteral("1"));
+    sim.clearFrames();
     QTest::keyClicks(w.FmSetPage->findChild<QLineEdit*>("L1Value"), "123.5");
     QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL1"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reg(1, 4, 0), QStringLiteral("value 1235"), 10000);
+    QCOMPARE(reg(2, 14, 0), QStringLiteral("value 3000"));
+    QVERIFY(sim.waitForFrames(2, 8, 5000));
+    for (int com : {1, 2, 3}) {
+        QStringList writes;
+        for (const QString& f : sim.frames(com))
+            if (f.mid(2, 2) == QLatin1String("06"))
+                writes << f.left(12);
+        QCOMPARE(writes, com == 1 ? QStringList("0406000004d3") : QStringList());
+    }
+
+    // Monitor 2, slot 10 moves from two decimals to one; the SV typed next is scaled by one.
+    QTest::mouseClick(home->tile(2, 10)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
+    w.FmSetPage->findChild<QTabWidget*>("WritwL5")->setCurrentIndex(2);
+    w.FmSetPage->findChild<QComboBox*>("TypeL3")->setCurrentText(QStringLiteral("DP"));
+    w.FmSetPage->findChild<QComboBox*>("DPL3")->setCurrentIndex(1);
+    QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL3"), Qt::LeftButton);
+    QTest::keyClicks(w.FmSetPage->findChild<QLineEdit*>("L1Value"), "45.5");
+    QTest::mouseClick(w.FmSetPage->findChild<QPushButton*>("WritwL1"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reg(2, 20, 0), QStringLiteral("value 455"), 10000);
+    QCOMPARE(reg(2, 20, 75), QStringLiteral("value 1"));
+
+    // The lock hides the dialog still open; it writes nothing until the lock is lifted.
+    QTest::mouseClick(home->tile(2, 4)->findChild<QPushButton*>("BtnSET"), Qt::LeftButton);
+    w.Fmshowpawd->setRadioGroup1Index(0);
+    w.Fmshowpawd->show();
+    QTest::mouseClick(w.Fmshowpawd->findChild<QPushButton*>("Button1"), Qt::LeftButton);
+    QVERIFY(!w.FmSetPage->isVisible());
+    QVERIFY(!home->tile(2, 4)->findChild<QPushButton*>("BtnSET")->isEnabled());
+    w.FmSetPage->findChild<QLineEdit*>("L1Value")->setText(QStringLiteral("1"));
+    w.FmSetPage->WritwL1Click();
+    QVERIFY(!home->engine().model().WritePending);
+    QVERIFY(g_dialogs->messages.last().contains(QLatin1String("until the lock is lifted")));
 
     // A recipe to all Monitors, each value scaled by its controller's decimals.
     for (int s = 1; s <= 10; ++s) {

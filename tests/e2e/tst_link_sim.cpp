@@ -4,6 +4,7 @@
 #include "link/NativeSerialIo.h"
 #include "link/PosixTtySystem.h"
 #include "link/TRs485Comm.h"
+#include "link/UucpLock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -285,8 +286,11 @@ void TestLinkSim::portInUseIsNotReady()
     VERIFY_TOOK_TIMEOUTS(clock, 1);
     QCOMPARE(link->lastWriteCount(), 0);
     QCOMPARE(sim.frames(1).size(), 0);
+    // Let go by the other program: taken at the next try, 2 s after the refusal.
     other.close();
-    QVERIFY(link->Receive(1, 138));
+    QVERIFY(!link->Receive(1, 138) || clock.elapsed() >= 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(link->Receive(1, 138), 5000);
+    QVERIFY(clock.elapsed() >= 2000 - 100);
 }
 
 void TestLinkSim::unconfigurablePortSendsNothing()
@@ -353,9 +357,22 @@ void TestLinkSim::oneDescriptorPerDeviceNoneAfterClose()
     QCOMPARE(openDescriptors(), before + 1);
     QCOMPARE(descriptorsOn(sim.device(1)), 1);
     QCOMPARE(sim.opens(1), 1);
+    // Our lock file, where minicom and the others look, while the port is open.
+    QFile lock(comm::lockFolders().value(0) + QLatin1Char('/') +
+               comm::lockFileName(QFileInfo(sim.device(1)).canonicalFilePath()));
+    QVERIFY2(lock.open(QIODevice::ReadOnly), qPrintable(lock.fileName()));
+    QCOMPARE(comm::lockFileOwner(lock.readAll()), qint64(QCoreApplication::applicationPid()));
+    lock.close();
     link->ClosePort();
     QCOMPARE(openDescriptors(), before);
     QTRY_COMPARE(sim.portEvents(1).mid(1), (QStringList{"open", "close"}));
+    QVERIFY(!lock.exists());
+    // The link ends with the program without a close: its lock file goes all the same.
+    link->OpenPort(1, 38400);
+    QVERIFY(link->PortReady());
+    QVERIFY(lock.exists());
+    link.reset();
+    QVERIFY(!lock.exists());
 }
 
 void TestLinkSim::otherHoldersOfADeviceAreFound()
@@ -372,7 +389,8 @@ void TestLinkSim::otherHoldersOfADeviceAreFound()
     link->OpenPort(1, 38400);
     QVERIFY(link->PortReady()); // on a pty the other end's hold is no refusal
     comm::PosixTtySystem system;
-    QCOMPARE(system.holders(st.st_rdev), QList<qint64>{sim.pid()});
+    QCOMPARE(system.holders(QFileInfo(sim.device(1)).canonicalFilePath(), st.st_rdev),
+             QList<qint64>{sim.pid()});
 }
 
 QTEST_GUILESS_MAIN(TestLinkSim)

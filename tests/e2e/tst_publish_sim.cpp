@@ -73,7 +73,8 @@ class TestPublishSim : public QObject
 
 private Q_SLOTS:
     void statesAlarmsThroughRestartAndOffline();
-    void wrongCredentialsAreShown();
+    void credentialsReachTheBrokerAsTyped_data();
+    void credentialsReachTheBrokerAsTyped();
     void tlsConnectsWithTheCaFile();
     void untrustedCertificateIsShown_data();
     void untrustedCertificateIsShown();
@@ -170,23 +171,40 @@ void TestPublishSim::statesAlarmsThroughRestartAndOffline()
     QTRY_COMPARE_WITH_TIMEOUT(subscriber.last(Prefix + "/status"), QByteArray("offline"), 5000);
 }
 
-void TestPublishSim::wrongCredentialsAreShown()
+void TestPublishSim::credentialsReachTheBrokerAsTyped_data()
 {
+    QTest::addColumn<QString>("brokerPassword");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("segment");
+    QTest::newRow("wrong") << "right" << QByteArray("password=wrong")
+                           << "refused the connection: Connection Refused: not authori";
+    // Qt's ini reader would read `,` as a list, `;` as a comment and `\` as an escape.
+    QTest::newRow(", ; \\ as typed") << "a,b;c\\d" << QByteArray("password=a,b;c\\d")
+                                     << "connected to 127.0.0.1:%1, password sent without TLS";
+    QTest::newRow("blanks kept in quotes") << " p \"q " << QByteArray("password=\" p \"q \"")
+                                           << "connected to 127.0.0.1:%1, password sent";
+}
+
+void TestPublishSim::credentialsReachTheBrokerAsTyped()
+{
+    QFETCH(QString, brokerPassword);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, segment);
     MosquittoBroker broker;
     if (!broker.missingReason().isEmpty())
         QSKIP(qPrintable(broker.missingReason()));
-    QVERIFY2(broker.requirePassword("plant", "right"), qPrintable(broker.errorString()));
+    QVERIFY2(broker.requirePassword("plant", brokerPassword), qPrintable(broker.errorString()));
     QVERIFY2(broker.start(), qPrintable(broker.errorString()));
     SimProcess sim(SimArgs);
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     qputenv("QUILLMERE_HOME", sim.home().toLocal8Bit());
-    writeIni(sim.home(), brokerIni(broker, "username=plant\npassword=wrong\n"));
+    writeIni(sim.home(), brokerIni(broker, "username=plant\n" + line + "\n"));
     Program program(*g_dialogs);
     QVERIFY(program.start());
-    QTRY_VERIFY_WITH_TIMEOUT(mqttSegment(program.windows().FmHome).contains("refused"), 10000);
-    QVERIFY2(mqttSegment(program.windows().FmHome).contains("authori"),
-             qPrintable(mqttSegment(program.windows().FmHome)));
-    program.windows().FmHome->close();
+    TFmHome* home = program.windows().FmHome;
+    QTRY_VERIFY2_WITH_TIMEOUT(mqttSegment(home).contains(segment.arg(broker.port())),
+                              qPrintable(mqttSegment(home)), 10000);
+    home->close();
 }
 
 void TestPublishSim::tlsConnectsWithTheCaFile()
@@ -265,6 +283,17 @@ void TestPublishSim::badFileIsShownAndPollingGoesOn_data()
         << QByteArray("host=127.0.0.1\nusername=u\npassword=p\n")
         << int(own | QFile::ReadGroup | QFile::ReadOther)
         << "MQTT off: publish.ini: password: refused: others can read the file";
+    QTest::newRow("others can write")
+        << QByteArray("host=127.0.0.1\n") << int(own | QFile::ReadGroup | QFile::WriteGroup)
+        << "MQTT off: publish.ini: refused: others can write the file";
+    QTest::newRow("wildcard in the prefix")
+        << QByteArray("host=127.0.0.1\nprefix=plant/#\n") << own
+        << "MQTT off: publish.ini: prefix: 'plant/#' holds a wildcard (+ or #)";
+    QTest::newRow("empty level in the prefix")
+        << QByteArray("host=127.0.0.1\nprefix=plant//line\n") << own
+        << "MQTT off: publish.ini: prefix: 'plant//line' has an empty level";
+    QTest::newRow("a key misspelt") << QByteArray("host=127.0.0.1\npasword=x\n") << own
+                                    << "MQTT off: publish.ini: pasword: not a setting of this file";
 }
 
 void TestPublishSim::badFileIsShownAndPollingGoesOn()

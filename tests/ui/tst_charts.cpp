@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMutexLocker>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -116,6 +117,10 @@ private Q_SLOTS:
     void lengthFieldTakesAnyText();
     void barsFollowTheModel();
     void settingsSurviveARestart();
+    void restoredFromMinimisedKeepsTheEdits();
+    void boundsShownReadBackUnderADecimalComma();
+    void linesAtTheAxisEndsAreSeen_data();
+    void linesAtTheAxisEndsAreSeen();
 };
 
 void TestCharts::rollingRule_data()
@@ -274,16 +279,17 @@ void TestCharts::okStep_data()
                                   << "300"
                                   << "訊息|取樣時間超出輸入範圍"
                                   << "5" << 0.0 << 600.0 << 1000;
+    // The pair is applied together, wherever it lies against the axis shown.
     QTest::newRow("below the axis") << "2"
                                     << "-100"
                                     << "-50"
-                                    << "Axis Maximum Value must be >= Minimum"
-                                    << "2" << 0.0 << 600.0 << 1000;
-    QTest::newRow("above the axis") << "2"
-                                    << "700"
-                                    << "650"
-                                    << "Axis Minimum Value must be <= Maximum"
-                                    << "2" << 0.0 << 650.0 << 1000;
+                                    << ""
+                                    << "2" << -100.0 << -50.0 << 2000;
+    QTest::newRow("min above max") << "2"
+                                   << "700"
+                                   << "650.5"
+                                   << "Axis Maximum Value must be >= Minimum"
+                                   << "2" << 0.0 << 600.0 << 1000;
     QTest::newRow("not a number") << "2"
                                   << "1"
                                   << "x"
@@ -391,8 +397,22 @@ void TestCharts::settingsSurviveARestart()
     r.in<QCheckBox>(r.dialog(), "ChkSV2")->setChecked(false);
     r.in<LengthSpinBox>(r.dialog(), "ChtBMax")->setText("50");
     r.edit("TxtChtSample")->setText("2.5");
+    // A cold room: a range wholly below the axis shown.
+    r.in<QRadioButton>(r.dialog(), "RdoLimitC")->setChecked(true);
+    r.edit("TxtYminC")->setText("-40");
+    r.edit("TxtYmaxC")->setText("-10");
     r.dialog()->BtnChtSetingOkClick();
+    // Texts the next start would refuse, left in the dialog by Cancel: the last OK's values
+    // are stored in their place.
+    r.dialog()->show();
+    r.edit("TxtChtSample")->setText("abc");
+    r.edit("TxtYminB")->setText("x");
+    r.edit("TxtYminC")->setText("-5");
+    r.in<QPushButton>(r.dialog(), "BtnChtSetingCancel")->click();
     r.restart();
+    QVERIFY(!r.chart(3)->leftAxisAutomatic());
+    QCOMPARE(r.chart(3)->leftMinimum(), -40.0);
+    QCOMPARE(r.chart(3)->leftMaximum(), -10.0);
     QVERIFY(!r.chart(2)->leftAxisAutomatic());
     QCOMPARE(r.chart(2)->leftMinimum(), 10.0);
     QCOMPARE(r.chart(2)->leftMaximum(), 90.0);
@@ -402,6 +422,83 @@ void TestCharts::settingsSurviveARestart()
     QVERIFY(r.chart(1)->isSeriesShown(1));
     QCOMPARE(r.chart(2)->length(), 50);
     QCOMPARE(r.page()->sampleInterval(), 2500);
+}
+
+void TestCharts::restoredFromMinimisedKeepsTheEdits()
+{
+    Run r;
+    r.dialog()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(r.dialog()));
+    r.edit("TxtYmaxA")->setText("123");
+    r.dialog()->showMinimized();
+    QTRY_VERIFY(r.dialog()->isMinimized());
+    r.dialog()->showNormal();
+    QTRY_VERIFY(!r.dialog()->isMinimized());
+    QCOMPARE(r.edit("TxtYmaxA")->text(), QStringLiteral("123"));
+    // Shown again after a close, it starts from the chart.
+    r.dialog()->hide();
+    r.dialog()->show();
+    QCOMPARE(r.edit("TxtYmaxA")->text(), QStringLiteral("100"));
+}
+
+void TestCharts::boundsShownReadBackUnderADecimalComma()
+{
+    Run r;
+    r.dialog()->setLocale(QLocale(QLocale::German, QLocale::Germany));
+    r.chart(1)->setLeftAxisAutomatic(false);
+    r.chart(1)->setLeftRange(-20.5, 1250.25);
+    r.dialog()->show();
+    QCOMPARE(r.edit("TxtYminA")->text(), QStringLiteral("-20,5"));
+    QCOMPARE(r.edit("TxtYmaxA")->text(), QStringLiteral("1250,25")); // no group mark
+    r.edit("TxtChtSample")->setText("2,5");
+    r.dialog()->BtnChtSetingOkClick();
+    QVERIFY(!r.dialog()->isVisible());
+    QCOMPARE(r.chart(1)->leftMinimum(), -20.5);
+    QCOMPARE(r.chart(1)->leftMaximum(), 1250.25);
+    QCOMPARE(r.page()->sampleInterval(), 2500);
+}
+
+void TestCharts::linesAtTheAxisEndsAreSeen_data()
+{
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<double>("sv");
+    // The axis that scales itself ends exactly at the largest value.
+    QTest::newRow("self-scaling, SV at the top") << true << 250.0;
+    QTest::newRow("self-scaling, SV at the bottom") << true << -50.0;
+    QTest::newRow("fixed, SV at the top") << false << 300.0;
+}
+
+void TestCharts::linesAtTheAxisEndsAreSeen()
+{
+    QFETCH(bool, automatic);
+    QFETCH(double, sv);
+    TrendPlot plot(QStringLiteral("Monitor1-Chart"));
+    if (!automatic) {
+        plot.setLeftAxisAutomatic(false);
+        plot.setLeftRange(0, sv);
+    }
+    // SV10 is the line looked for; PV01 holds the axis at the same end with SV10 hidden.
+    TrendBuffer::Values values{};
+    values[0] = sv;
+    values[18] = 100;
+    values[19] = sv;
+    for (int i = 0; i < 30; ++i)
+        plot.addSample(values, i * 1000);
+    QCOMPARE(plot.leftMaximum() == sv || plot.leftMinimum() == sv, true);
+    // The pixels of slot 10's colour, with and without its SV line: its whole length shows.
+    auto lit = [&plot](bool svShown) {
+        plot.setSvShown(svShown);
+        QImage image(600, 400, QImage::Format_RGB32);
+        QPainter painter(&image);
+        plot.draw(painter, image.rect());
+        painter.end();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == TrendPlot::slotColour(10).rgb();
+        return count;
+    };
+    QVERIFY2(lit(true) - lit(false) > 200, qPrintable(QString::number(lit(true) - lit(false))));
 }
 
 int main(int argc, char* argv[])

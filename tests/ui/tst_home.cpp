@@ -6,6 +6,7 @@
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
 #include "core/QuillmereError.h"
+#include "record/DataRecorder.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
 #include "ui/dialogs/TFmLineStatistics.h"
@@ -15,12 +16,14 @@
 #include "ui/main/TFmHome.h"
 #include "ui/params/TFmSetPage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,6 +97,8 @@ private Q_SLOTS:
     void setOpensTheSetControllerDialogForItsTile();
     void startUpCreatesTheWindows();
     void missingFirstPictureEndsStartUp();
+    void enterPressesOnlyAChosenButton_data();
+    void enterPressesOnlyAChosenButton();
 };
 
 void TestHome::startUpShowsMonitorOne()
@@ -335,6 +340,69 @@ void TestHome::missingFirstPictureEndsStartUp()
     QCOMPARE(g_dialogs->messages,
              QStringList{QCoreApplication::applicationName() + "|Cannot open file " + empty.path() +
                          "/button1D.bmp"});
+}
+
+void TestHome::enterPressesOnlyAChosenButton_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("before"); // had the focus first, if any
+    QTest::addColumn<QString>("target"); // has it at Enter; "": as the dialog opens
+    QTest::addColumn<QString>("pressed");
+    // The Write that had the focus stays unpressed; the name and password dialogs are there to
+    // confirm what was just typed.
+    const char* const rows[][4] = {{"FmSetPage", "", "TypeL1", ""},
+                                   {"FmSetPage", "", "L1Value", ""},
+                                   {"FmSetPage", "WritwL1", "L1Value", ""},
+                                   {"FmSetPage", "", "WritwL1", "WritwL1"},
+                                   {"FmCommSetting", "", "Edit1", ""},
+                                   {"FmCommSetting", "RzButton1", "TxtTitle", ""},
+                                   {"FmChartSetting", "", "TxtChtSample", ""},
+                                   {"FmChartSetting", "", "ChtAMax", ""},
+                                   {"FmRecord", "", "TxtSampleTime", ""},
+                                   {"FmAddAlarm", "", "TxtHAlm", ""},
+                                   {"FmModifyAlarm", "", "TxtLAlm", ""},
+                                   {"FmBrowse", "", "DirectoryListBox1", ""},
+                                   {"FmAlmDlg", "", "LstAlarm", ""},
+                                   {"FmLineStatistics", "", "", "BtnClose"},
+                                   {"FmTitle", "", "Edit1", "RzButton1"},
+                                   {"FmTitle", "", "RzButton2", "RzButton2"},
+                                   {"fmpassread", "", "Edit1", "Button1"},
+                                   {"fmpaset", "", "aginNewEdit", "Button1"}};
+    for (const auto& r : rows)
+        QTest::addRow("%s %s %s", r[0], r[1], r[2]) << r[0] << r[1] << r[2] << r[3];
+}
+
+void TestHome::enterPressesOnlyAChosenButton()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, before);
+    QFETCH(QString, target);
+    QFETCH(QString, pressed);
+    Home h;
+    h.home->recorder().settings().RecordEnabled = true; // else the record dialog's edits are off
+    auto* window = h.find<QDialog>(dialog);
+    QStringList clicks;
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        connect(button, &QPushButton::pressed, this, // before a handler that may raise
+                [&clicks, button] { clicks << button->objectName(); });
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    for (const QString& name : {before, target}) {
+        if (name.isEmpty())
+            continue;
+        auto* widget = window->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        for (QWidget* w = widget; w != window; w = w->parentWidget()) // its tab to the front
+            if (auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget()))
+                stack->setCurrentWidget(w);
+        widget->setFocus(Qt::TabFocusReason);
+        QVERIFY(widget->isAncestorOf(QApplication::focusWidget()) ||
+                widget == QApplication::focusWidget());
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(clicks, pressed.isEmpty() ? QStringList() : QStringList{pressed});
+    QVERIFY(!h.home->engine().model().WritePending);
 }
 
 int main(int argc, char* argv[])

@@ -71,6 +71,14 @@ void TestLineStatistics::statusLineSummarisesTheLines_data()
         << QStringList{}
         << "Monitor1 0/10 (port error: COM1 /dev/ttyUSB0: hung up (device gone))  Monitor2 0/10 "
            "(port error: COM2 /dev/ttyS1: in use by process 812)  Monitor3 10/10";
+    QTest::newRow("a port refused to all three lines, said once")
+        << QList<int>{0, 0, 0}
+        << QStringList(3, "COM4 /dev/ttyUSB0: permission denied (add the user to the dialout "
+                          "group)")
+        << QStringList{}
+        << "Monitor1 0/10 (port error: COM4 /dev/ttyUSB0: permission denied (add the user to the "
+           "dialout group))  Monitor2 0/10 (port error: as Monitor1)  Monitor3 0/10 (port error: "
+           "as Monitor1)";
     QTest::newRow("later features after the lines")
         << QList<int>{10, 10, 10} << QStringList{}
         << QStringList{"record", "Recording", "publish", "Broker away"}

@@ -74,9 +74,10 @@ private Q_SLOTS:
     void okTakesOverInOrder_data();
     void okTakesOverInOrder();
     void recordEntryAndStartSwitchTheTimer();
-    void storeStopsAtASampleTimeThatIsNoNumber();
+    void storeKeepsTheConfirmedSampleTimeForATextThatIsNoNumber();
     void settingsSurviveARestart();
     void failureShowsInTheStatusLineUntilAWriteSucceeds();
+    void rowsWaitingAtCloseAreWrittenAfterTheRestart();
 };
 
 void TestRecordUi::okTakesOverInOrder_data()
@@ -151,25 +152,31 @@ void TestRecordUi::recordEntryAndStartSwitchTheTimer()
     QVERIFY(!r.timer()->isActive());
 }
 
-void TestRecordUi::storeStopsAtASampleTimeThatIsNoNumber()
+void TestRecordUi::storeKeepsTheConfirmedSampleTimeForATextThatIsNoNumber()
 {
     Run r;
     r.home()->BtnStartClick();
-    r.dialog()->findChild<QCheckBox*>("ChkSave")->setChecked(true);
+    r.home()->BitBtn1Click();
+    QVERIFY(QTest::qWaitForWindowExposed(r.dialog()));
+    r.find<QCheckBox>("ChkSave")->setChecked(true);
     r.find<QLineEdit>("TxtSampleTime")->setText("ab");
     r.find<QComboBox>("CboFileType")->setCurrentIndex(1);
-    QVERIFY(!r.home()->close());
-    QCOMPARE(g_dialogs->messages,
-             QStringList{qApp->applicationName() + "|'ab' is not a valid integer value"});
-    QVERIFY(r.home()->isVisible());
-    QVERIFY(r.home()->findChild<QTimer*>("TmrHome")->isActive());
+    // Back from minimised, the dialog keeps what was typed.
+    r.dialog()->showMinimized();
+    QTRY_VERIFY(r.dialog()->isMinimized());
+    r.dialog()->showNormal();
+    QTRY_VERIFY(!r.dialog()->isMinimized());
+    QCOMPARE(r.find<QLineEdit>("TxtSampleTime")->text(), QStringLiteral("ab"));
+    r.find<QPushButton>("BtnCancel")->click();
+    // The close goes through; the next start could not read "ab", so the 10 in force is kept.
+    QVERIFY(r.home()->close());
+    QVERIFY(g_dialogs->messages.isEmpty());
     QCOMPARE(r.stored("ChkSave"), 1);
     QCOMPARE(r.stored("TxtSampleTime"), 10);
-    QCOMPARE(r.stored("CboFileType"), 0);
-    r.find<QLineEdit>("TxtSampleTime")->setText("7");
-    QVERIFY(r.home()->close());
-    QCOMPARE(r.stored("TxtSampleTime"), 7);
     QCOMPARE(r.stored("CboFileType"), 1);
+    r.start();
+    QCOMPARE(r.settings().RecordSampleTime, 10);
+    QCOMPARE(r.settings().RecordFileType, 1);
 }
 
 void TestRecordUi::settingsSurviveARestart()
@@ -226,6 +233,28 @@ void TestRecordUi::failureShowsInTheStatusLineUntilAWriteSucceeds()
     QFile file(folder + "/Monitor2/" + files[0]);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll().count("Empty\t"), 40); // two rows of nothing polled yet
+}
+
+void TestRecordUi::rowsWaitingAtCloseAreWrittenAfterTheRestart()
+{
+    Run r;
+    const QString folder = r.dir.path() + "/data";
+    QVERIFY(QDir().mkpath(folder));
+    QFile inTheWay(folder + "/Monitor2");
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    r.find<QLineEdit>("TxtFilePath")->setText(folder);
+    r.dialog()->BtnOKClick();
+    r.home()->TmrRecordTimer();
+    QVERIFY(r.home()->close());
+    QVERIFY(QFile::exists(r.dir.path() + "/record-waiting.dat"));
+
+    QVERIFY(inTheWay.remove());
+    r.start();
+    QTRY_COMPARE(QDir(folder + "/Monitor2").entryList(QDir::Files).size(), 1);
+    QFile file(folder + "/Monitor2/" + QDir(folder + "/Monitor2").entryList(QDir::Files)[0]);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("Empty\t"), 20); // the one row, once
+    QVERIFY(!QFile::exists(r.dir.path() + "/record-waiting.dat"));
 }
 
 int main(int argc, char* argv[])

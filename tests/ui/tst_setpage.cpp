@@ -51,7 +51,6 @@ class TstSetPage : public QObject
     FakeLine::Log m_log;
     std::unique_ptr<TCommController> m_engine;
     std::unique_ptr<TFmSetPage> m_dlg;
-    int m_monitor = 2;
 
     template <class T = QWidget> T* find(const QString& name) const
     {
@@ -87,9 +86,12 @@ class TstSetPage : public QObject
     {
         StationModel& model = m_engine->model();
         QMutexLocker lock(&model.mutex);
-        if (!std::exchange(model.WritePending, false))
+        if (model.writeQueue.empty())
             return std::nullopt;
-        return model.pendingWrite;
+        const PendingWrite write = model.writeQueue.front();
+        model.writeQueue.pop_front();
+        model.WritePending = !model.writeQueue.empty();
+        return write;
     }
 
 private slots:
@@ -100,9 +102,8 @@ private slots:
     void init()
     {
         m_dialogs = RecordingDialogs();
-        m_monitor = 2;
         m_engine = portlessEngine(&m_log);
-        m_dlg = std::make_unique<TFmSetPage>(m_dialogs, *m_engine, [this] { return m_monitor; });
+        m_dlg = std::make_unique<TFmSetPage>(m_dialogs, *m_engine);
     }
     void cleanup()
     {
@@ -202,8 +203,17 @@ private slots:
         row("GAP2 2500", Level2, "GAP2", "2500", {}, -1, "", RangeBox, "");
         row("ALT2 01:05", Level3, "ALT2", "9", {"Time4L3=0", "Time3L3=1", "Time2L3=0", "Time1L3=5"},
             83, "65", none, "");
-        row("ANL1 empty", Level3, "ANL1", "", {}, 73, "", none, "");
-        row("SOFT unchecked", Level3, "SOFT", "1.2.3", {}, 101, "1.2.3", none, "");
+        // What the engine could not send is refused before it is posted, the text kept.
+        const QString notWritten = QStringLiteral("error|%1 '%2' was not written to Monitor3, "
+                                                  "controller 07, ID 27: %3.");
+        row("ANL1 empty", Level3, "ANL1", "", {}, -1, "",
+            notWritten.arg("ANL1", "", "'' is not a number"), "");
+        row("SOFT not a number", Level3, "SOFT", "1.2.3", {}, -1, "",
+            notWritten.arg("SOFT", "1.2.3", "'1.2.3' is not a number"), "1.2.3");
+        row("USPL past the register", Level3, "USPL", "70000", {}, -1, "",
+            notWritten.arg("USPL", "70000",
+                           "'70000' at 0 decimal places is outside the controller's range"),
+            "70000");
         row("HZ 50", Level3, "HZ", "", {"HZL3=1"}, 105, "1", none, "");
         row("SETA 1 0 0 0", Level3, "SETA", "", {"Digit4L3=1"}, 95, "4096", none, "");
         row("SET1 at creation", Level4, "SET1", "", {}, 106, "4369", none, "");
@@ -229,7 +239,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         QFETCH(QString, editAfter);
-        m_dlg->setTarget(QStringLiteral("3"), QStringLiteral("07"), QStringLiteral("23"));
+        m_dlg->setTarget(QStringLiteral("3"), QStringLiteral("07"), QStringLiteral("27"));
         select(tab, selector);
         const bool hasEdit = TabId(tab) != TabId::Level4;
         if (hasEdit)
@@ -242,8 +252,9 @@ private slots:
         const std::optional<PendingWrite> posted = takePosted();
         QCOMPARE(posted.has_value(), code >= 0);
         if (posted) {
-            QCOMPARE(posted->monitor, 2); // CurrentMonitor at the press, not LbPanel's 3
+            QCOMPARE(posted->monitor, 3); // the Monitor LbPanel shows
             QCOMPARE(posted->slot, 7);
+            QCOMPARE(posted->expectedStation, 27);
             QCOMPARE(int(posted->code), code);
             QCOMPARE(posted->valueText, text);
             QCOMPARE(int(m_dlg->SelectedCode()), code);
@@ -280,20 +291,78 @@ private slots:
         QCOMPARE(valueEdit(0)->text(), text);
     }
 
-    void monitorIsAskedAtEachWrite()
+    // The header decides: Monitor, slot and station as shown, or a message naming them.
+    void writeGoesToTheControllerShown_data()
     {
-        m_dlg->setTarget(QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("5"));
-        QCOMPARE(find<QLabel>(QStringLiteral("LbNO"))->text(), QStringLiteral("10"));
-        QCOMPARE(find<QLabel>(QStringLiteral("LbID"))->text(), QStringLiteral("5"));
-        for (int monitor : {3, 1}) {
-            m_monitor = monitor;
-            valueEdit(0)->setText(QStringLiteral("10"));
-            pressWrite(0);
-            const std::optional<PendingWrite> posted = takePosted();
-            QVERIFY(posted);
-            QCOMPARE(posted->monitor, monitor);
-            QCOMPARE(posted->slot, 10);
+        QTest::addColumn<TPsl>("psl");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("refusal"); // empty: posted
+        QTest::newRow("as shown") << TPsl::rtu << "5"
+                                  << "";
+        QTest::newRow("rtu ID 0") << TPsl::rtu << "0"
+                                  << "station ID 0 cannot be addressed on a Modbus RTU line "
+                                     "(IDs 1 to 247)";
+        QTest::newRow("veln ID 256") << TPsl::veln << "256"
+                                     << "station ID 256 cannot be addressed on a VELN line "
+                                        "(IDs 0 to 255)";
+        QTest::newRow("ID changed since SET") << TPsl::rtu << "6"
+                                              << "the slot now has station ID 5, not 6";
+        // Checked again when its turn comes: the ID may have changed while it waited.
+        QTest::newRow("ID 0 by its turn") << TPsl::rtu << "1000"
+                                          << "station ID 0 cannot be addressed on a Modbus RTU "
+                                             "line (IDs 1 to 247)";
+    }
+    void writeGoesToTheControllerShown()
+    {
+        QFETCH(TPsl, psl);
+        QFETCH(QString, id);
+        QFETCH(QString, refusal);
+        m_engine->model().line(1).Psl = psl;
+        const bool changesWhileWaiting = id == QLatin1String("1000");
+        if (changesWhileWaiting)
+            id = QStringLiteral("10");
+        m_engine->model().station(1, 10).StationId = id == QLatin1String("6") ? 5 : id.toInt();
+        m_dlg->setTarget(QStringLiteral("1"), QStringLiteral("10"), id);
+        valueEdit(0)->setText(QStringLiteral("10"));
+        pressWrite(0);
+        if (changesWhileWaiting) {
+            m_engine->model().station(1, 10).StationId = 0;
+            m_engine->ExecuteWrite();
+            QVERIFY(!takePosted());
+            QCOMPARE(
+                m_dialogs.messages,
+                QStringList("error|SV '10' was not written to Monitor1, controller 10, ID 0: " +
+                            refusal + "."));
+            return;
         }
+        const std::optional<PendingWrite> posted = takePosted();
+        QCOMPARE(posted.has_value(), refusal.isEmpty());
+        if (posted) {
+            QCOMPARE(posted->monitor, 1);
+            QCOMPARE(posted->slot, 10);
+            return;
+        }
+        QCOMPARE(m_dialogs.messages,
+                 QStringList(QStringLiteral("error|SV '10' was not written to Monitor1, "
+                                            "controller 10, ID %1: %2.")
+                                 .arg(id, refusal)));
+        QCOMPARE(valueEdit(0)->text(), QStringLiteral("10"));
+    }
+
+    void lockHidesTheDialogAndRefusesWrites()
+    {
+        m_dlg->setTarget(QStringLiteral("1"), QStringLiteral("02"), QStringLiteral("2"));
+        m_dlg->show();
+        m_dlg->setLocked(true);
+        QVERIFY(!m_dlg->isVisible());
+        valueEdit(0)->setText(QStringLiteral("10"));
+        pressWrite(0);
+        QVERIFY(!takePosted());
+        QCOMPARE(m_dialogs.messages.size(), 1);
+        QVERIFY(m_dialogs.messages.first().startsWith(QLatin1String("System Message|")));
+        m_dlg->setLocked(false);
+        pressWrite(0);
+        QVERIFY(takePosted());
     }
 
     void inputForms_data()

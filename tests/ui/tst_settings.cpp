@@ -6,6 +6,7 @@
 #include "RecordingDialogs.h"
 #include "alarms/AlarmDatabases.h"
 #include "app/QuillmereApplication.h"
+#include "app/SignalCloser.h"
 #include "app/StartUp.h"
 #include "core/QuillmereError.h"
 #include "link/PortTable.h"
@@ -23,11 +24,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -122,6 +127,10 @@ private Q_SLOTS:
     void everyValueRoundTrips();
     void restoreFailures_data();
     void restoreFailures();
+    void whatTheDialogsStoreStartsTheRealProgramAgain_data();
+    void whatTheDialogsStoreStartsTheRealProgramAgain();
+    void signalClosesAsTheWindowDoes_data();
+    void signalClosesAsTheWindowDoes();
     void storeFailureKeepsTheWindowOpen();
     void unreadableStoreEndsStartUpAndIsLeftAlone();
     void secondProgramOnTheSameHomeEnds();
@@ -209,6 +218,9 @@ void TestSettings::restoreFailures_data()
                                      << "'' is not a valid integer value" << true << false;
     QTest::newRow("baud missing") << QByteArray("BPSC") << QByteArray("-")
                                   << "'' is not a valid integer value" << true << false;
+    QTest::newRow("sample time edited by hand")
+        << QByteArray("TxtChtSample") << QByteArray("\"abc\"")
+        << "'abc' is not a valid floating point value" << true << true;
     QTest::newRow("empty ID is 1")
         << QByteArray("IDB_4") << QByteArray("\"\"") << QString() << true << true;
     QTest::newRow("missing title is empty")
@@ -258,6 +270,94 @@ void TestSettings::restoreFailures()
     }
     if (!r.started)
         QCOMPARE(readFile(f.store()), before);
+}
+
+void TestSettings::whatTheDialogsStoreStartsTheRealProgramAgain_data()
+{
+    QTest::addColumn<QByteArrayList>("values"); // name=value lines of the store
+    QTest::addColumn<QByteArray>("lang");
+    QTest::newRow("range below zero")
+        << QByteArrayList{"RdoAutoA=dword:00000000", "RdoLimitA=dword:00000001", "TxtYminA=\"-40\"",
+                          "TxtYmaxA=\"-10\""}
+        << QByteArray("C.UTF-8");
+    QTest::newRow("decimal comma under de_DE")
+        << QByteArrayList{"RdoAutoB=dword:00000000", "RdoLimitB=dword:00000001",
+                          "TxtYminB=\"-20,5\"", "TxtYmaxB=\"80,25\"", "TxtChtSample=\"0,5\""}
+        << QByteArray("de_DE.UTF-8");
+    QTest::newRow("neither Auto nor Define Range")
+        << QByteArrayList{"RdoAutoC=dword:00000000", "RdoLimitC=dword:00000000"}
+        << QByteArray("C.UTF-8");
+}
+
+// The program itself, as the operator starts it: the window comes up, and a SIGTERM closes
+// it as its window's close does, storing exactly what was restored.
+void TestSettings::whatTheDialogsStoreStartsTheRealProgramAgain()
+{
+    QFETCH(QByteArrayList, values);
+    QFETCH(QByteArray, lang);
+    Folder f;
+    for (const QByteArray& value : values) {
+        const qsizetype at = value.indexOf('=');
+        f.set(value.left(at).constData(), value.mid(at + 1));
+    }
+    const QByteArray before = readFile(f.store());
+    // The restore writes the protocol back before the chart values: the mark going is the
+    // sign that the program is past the point where a signal would find it unguarded.
+    QByteArray marked = before;
+    marked.insert(marked.indexOf("\n[") + 1, "; not read yet\n");
+    writeFile(f.store(), marked);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLMERE_HOME", f.dir.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LANG", QString::fromLatin1(lang));
+    env.remove("LC_ALL");
+    env.remove("LC_NUMERIC");
+    program.setProcessEnvironment(env);
+    program.start(QCoreApplication::applicationDirPath() + "/quillmere", {});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!readFile(f.store()).contains("; not read yet"), 30000);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0); // a start that failed would end with 1
+    QCOMPARE(readFile(f.store()), before);
+    QVERIFY(!QFile::exists(f.dir.filePath("quillmere.lock")));
+}
+
+void TestSettings::signalClosesAsTheWindowDoes_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("session end") << 0; // the session manager has Qt quit
+}
+
+void TestSettings::signalClosesAsTheWindowDoes()
+{
+    QFETCH(int, number);
+    Folder f;
+    Run r;
+    QVERIFY(r.started);
+    SignalCloser closer([&r] { r.program->closeFromOutside(); });
+    QTest::mouseClick(r.find<QPushButton>("BtnStart"), Qt::LeftButton);
+    r.edit("ControllerB3", "TxtUnitTitle")->setText("changed before logout");
+    // Past the integer range: the next start could not read it, so the ID in force is kept.
+    r.edit("ControllerA2", "TxtID")->setText("99999999999");
+    if (number) {
+        ::kill(::getpid(), number);
+    } else {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+    }
+    QTRY_VERIFY(!r.home()->isVisible());
+    QCOMPARE(f.text("FmHome", "UnitTitleB_3"), QStringLiteral("changed before logout"));
+    QCOMPARE(f.text("FmHome", "IDA_2"), QStringLiteral("2"));
+    QVERIFY(!r.home()->engine().isRunning());
+    QVERIFY(!r.find<QTimer>("TmrHome")->isActive());
+    QVERIFY(g_dialogs->messages.isEmpty());
 }
 
 void TestSettings::storeFailureKeepsTheWindowOpen()

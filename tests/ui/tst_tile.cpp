@@ -5,8 +5,10 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -23,6 +25,31 @@ template <typename T> T* part(TController& tile, const char* name)
         qFatal("tile has no %s", name);
     }
     return widget;
+}
+
+// Columns and rows where `with` differs from `without`: the pixels the text lights.
+QRect litRect(const QImage& with, const QImage& without)
+{
+    QRect lit;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y))
+                lit |= QRect(x, y, 1, 1);
+    return lit;
+}
+
+// The text drawn with nothing around it to cut it.
+QRect freeLitRect(const QString& text, const QFont& font)
+{
+    QImage blank(400, 100, QImage::Format_RGB32);
+    blank.fill(Qt::black);
+    QImage drawn = blank;
+    QPainter painter(&drawn);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(50, 70, text);
+    painter.end();
+    return litRect(drawn, blank);
 }
 
 } // namespace
@@ -46,6 +73,8 @@ private slots:
     void pastedLettersAreRefusedByStationId();
     void showValuesFillsBoxesLinkAndBar_data();
     void showValuesFillsBoxesLinkAndBar();
+    void everyTextShowsWhole_data();
+    void everyTextShowsWhole();
     void lampsFollowStatusBits_data();
     void lampsFollowStatusBits();
     void setReleasedOnlyOnAnEnabledButton_data();
@@ -304,6 +333,44 @@ void TstTile::showValuesFillsBoxesLinkAndBar()
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 1000);
     QCOMPARE(bar->value(), barValue);
+}
+
+void TstTile::everyTextShowsWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    // The longest texts a controller sends: four digits, a point and a minus.
+    for (const char* box : {"TxtPV", "TxtSV"})
+        for (const char* text : {"-199.9", "9999", "-1999", "99.99", "888.8", "85.00", "25.3"})
+            QTest::addRow("%s %s", box, text) << box << text;
+    for (const char* lamp : {"Lab_OUT1", "Lab_OUT2", "Lab_AL1", "Lab_AL2"})
+        QTest::newRow(lamp) << lamp << "";
+}
+
+// Grabbed as drawn: the lit pixels are as wide as the text drawn freely in the same font,
+// and none of them is on the box's edge.
+void TstTile::everyTextShowsWhole()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    auto* edit = m_tile->findChild<QLineEdit*>(name);
+    auto* label = m_tile->findChild<QLabel*>(name);
+    QVERIFY(edit || label);
+    QWidget* box = edit ? static_cast<QWidget*>(edit) : label;
+    if (edit)
+        m_tile->showValues(name == "TxtPV" ? text : "1.0", name == "TxtSV" ? text : "1.0", "0");
+    else
+        text = label->text();
+    const QImage with = box->grab().toImage();
+    edit ? edit->setText(QString()) : label->setText(QString());
+    const QImage without = box->grab().toImage();
+
+    const QRect lit = litRect(with, without);
+    QVERIFY(!lit.isEmpty());
+    // QRect compares and prints: inside the box by a pixel, and as large as the whole text.
+    QCOMPARE(lit & box->rect().adjusted(1, 1, -1, -1), lit);
+    const QRect whole = freeLitRect(text, box->font());
+    QVERIFY(qAbs(lit.width() - whole.width()) <= 1 && qAbs(lit.height() - whole.height()) <= 1);
 }
 
 void TstTile::lampsFollowStatusBits_data()

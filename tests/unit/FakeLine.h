@@ -1,9 +1,12 @@
 #pragma once
 
+#include "link/Crc.h"
 #include "link/SerialIo.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <functional>
 
 // A scripted line: every write is recorded and answered by `answer`, whose bytes then wait in
@@ -84,4 +87,37 @@ public:
 private:
     Log* m_log;
     QByteArray m_input;
+};
+
+// Modbus RTU controllers behind the fake line: registers per station, some of them silent.
+struct Bank
+{
+    QMap<int, QMap<int, int>> regs; // station -> code -> value
+    QSet<int> silent;
+    QSet<QPair<int, int>> silentCodes; // (station, code) that never answers
+
+    QByteArray answer(const QByteArray& req)
+    {
+        const int station = quint8(req[0]);
+        const int function = quint8(req[1]);
+        const int code = quint8(req[3]);
+        if (!regs.contains(station) || silent.contains(station) ||
+            silentCodes.contains({station, code}))
+            return {};
+        if (function == 6) {
+            regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
+            return req;
+        }
+        const int v = regs[station].value(code) & 0xFFFF;
+        QByteArray r;
+        r.append(char(station));
+        r.append(char(3));
+        r.append(char(2));
+        r.append(char(v >> 8));
+        r.append(char(v & 0xFF));
+        const quint16 crc = comm::crc16Modbus(r);
+        r.append(char(crc & 0xFF));
+        r.append(char(crc >> 8));
+        return r;
+    }
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "link/MonotonicClock.h"
 #include "link/TtySystem.h"
+#include "link/UucpLock.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QMap>
 #include <QThread>
 #include <functional>
+#include <utility>
 
 #include <cerrno>
 #include <linux/serial.h>
@@ -30,6 +33,8 @@ public:
         bool serialInfo = false;        // TIOCGSERIAL / TIOCSSERIAL
         bool serialInfoRefused = false; // ... but refuses to change it
         bool modemLines = true;         // TIOCMBIS / TIOCMBIC
+        bool lineStatus = true;         // TIOCSERGETLSR; pl2303, ch341, cp210x have none
+        bool permitted = true;          // the user may open it
         QList<qint64> holders;          // other processes that have it open
         bool lockedByOther = false;     // flock taken elsewhere
         bool exclusive = false;         // TIOCEXCL in force
@@ -51,7 +56,9 @@ public:
         int bothQueuesFlushed = 0;
         QList<QByteArray> writes;
         QList<bool> rtsDuringWrite;
-        int rtsRaised = 0; // by hand, through the modem-control call
+        int rtsRaised = 0;        // by hand, through the modem-control call
+        QList<qint64> rtsHeldNs;  // from each raise to its drop
+        qint64 rtsRaisedAtNs = 0; // 0: not raised by hand
     };
 
     // `devices` outlives the fake; keyed by the device path the facility opens.
@@ -73,6 +80,8 @@ public:
         if (it == m_devices->end() || !it->present)
             return -ENOENT;
         ++it->opens;
+        if (!it->permitted)
+            return -EACCES;
         const int fd = m_nextFd++;
         m_fds.insert(fd, {path, it->generation});
         return fd;
@@ -129,13 +138,23 @@ public:
                 return -ENOTTY;
             const int bits = *static_cast<int*>(arg);
             d->rtsRaised += request == TIOCMBIS && (bits & TIOCM_RTS);
+            if (bits & TIOCM_RTS) {
+                if (request == TIOCMBIS)
+                    d->rtsRaisedAtNs = comm::monotonicNs();
+                else if (d->rtsRaisedAtNs)
+                    d->rtsHeldNs << comm::monotonicNs() - std::exchange(d->rtsRaisedAtNs, 0);
+            }
             d->modemBits = request == TIOCMBIS ? d->modemBits | bits : d->modemBits & ~bits;
             return 0;
         }
+        // A USB adapter takes the bytes off the host at once: the host queue is empty right
+        // after the write, whatever is still on its way through the adapter.
         case TIOCOUTQ:
             *static_cast<int*>(arg) = 0;
             return 0;
         case TIOCSERGETLSR:
+            if (!d->lineStatus)
+                return -ENOTTY;
             *static_cast<int*>(arg) = TIOCSER_TEMT;
             return 0;
         default:
@@ -176,12 +195,6 @@ public:
     {
         Device* d = device(fd);
         return !d ? -EIO : d->lockedByOther ? -EWOULDBLOCK : 0;
-    }
-    int fstat(int fd, struct stat* st) override
-    {
-        if (!device(fd, true))
-            return -EBADF;
-        return deviceStat(m_fds.value(fd).path, st);
     }
     int stat(const QByteArray& path, struct stat* st) override
     {
@@ -227,18 +240,23 @@ public:
         QThread::usleep(quint64(timeoutNs / 1000));
         return 0;
     }
-    QList<qint64> holders(dev_t rdev) override
+    QList<qint64> holders(const QString& devicePath, dev_t) override
     {
-        for (auto it = m_fds.begin(); it != m_fds.end(); ++it) {
-            struct stat st
-            {
-            };
-            if (fstat(it.key(), &st) == 0 && st.st_rdev == rdev)
-                return (*m_devices)[it->path].holders;
-        }
-        return {};
+        return m_devices->value(QFile::encodeName(devicePath)).holders;
     }
-    bool lockFileHeld(const QString&) override { return false; }
+    // The lock files are real files, in `lockFolder` when one is set.
+    int lockDevice(const QString& devicePath, qint64* holder) override
+    {
+        return lockFolder.isEmpty() ? -ENOENT
+                                    : comm::takeLockFile({lockFolder}, devicePath, holder);
+    }
+    void unlockDevice(const QString& devicePath) override
+    {
+        if (!lockFolder.isEmpty())
+            comm::releaseLockFile({lockFolder}, devicePath);
+    }
+
+    QString lockFolder;
 
     int openDescriptors() const { return int(m_fds.size()); }
 

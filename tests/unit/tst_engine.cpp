@@ -17,45 +17,13 @@
 
 namespace {
 
-// Modbus RTU controllers behind the fake line: registers per station, some of them silent.
-struct Bank
-{
-    QMap<int, QMap<int, int>> regs; // station -> code -> value
-    QSet<int> silent;
-    QSet<QPair<int, int>> silentCodes; // (station, code) that never answers
-
-    QByteArray answer(const QByteArray& req)
-    {
-        const int station = quint8(req[0]);
-        const int function = quint8(req[1]);
-        const int code = quint8(req[3]);
-        if (!regs.contains(station) || silent.contains(station) ||
-            silentCodes.contains({station, code}))
-            return {};
-        if (function == 6) {
-            regs[station][code] = (quint8(req[4]) << 8) | quint8(req[5]);
-            return req;
-        }
-        const int v = regs[station].value(code) & 0xFFFF;
-        QByteArray r;
-        r.append(char(station));
-        r.append(char(3));
-        r.append(char(2));
-        r.append(char(v >> 8));
-        r.append(char(v & 0xFF));
-        const quint16 crc = comm::crc16Modbus(r);
-        r.append(char(crc & 0xFF));
-        r.append(char(crc >> 8));
-        return r;
-    }
-};
-
 struct Rig
 {
     FakeLine::Log log;
     Bank bank;
     TCommController engine;
     QList<EngineUpdate> updates;
+    QStringList results; // "id outcome reason" as the engine reported them
     std::function<void(const QByteArray&)> onFrame;
 
     Rig() : engine(makeLink())
@@ -65,6 +33,16 @@ struct Rig
         QObject::connect(
             &engine, &TCommController::updateRequested, &engine,
             [this](const EngineUpdate& u) { updates << u; }, Qt::DirectConnection);
+        QObject::connect(
+            &engine, &TCommController::writeResult, &engine,
+            [this](const WriteResult& r) {
+                const char* names[] = {"sent", "refused", "confirmed", "not confirmed"};
+                results << QStringLiteral("%1 %2 %3")
+                               .arg(r.write.id)
+                               .arg(QLatin1String(names[r.outcome]), r.reason)
+                               .trimmed();
+            },
+            Qt::DirectConnection);
     }
 
     std::unique_ptr<TRs485Comm> makeLink()
@@ -112,9 +90,13 @@ private Q_SLOTS:
     void onlyScanSkipsLostUntilRescan();
     void scanAllBringsLostBack();
     void svFailuresShareTheCounter();
-    void stationIdKeepsLowByte();
+    void unaddressableStationStaysOffTheWire_data();
+    void unaddressableStationStaysOffTheWire();
     void writeGoesOutAtTheNextStep();
-    void lastWriteWins();
+    void writesQueueInOrder();
+    void svWriteIsSettledByTheNextReading_data();
+    void svWriteIsSettledByTheNextReading();
+    void decimalPointWriteRescansBeforeTheNextWrite();
     void writeConversionOnTheWire_data();
     void writeConversionOnTheWire();
     void badWriteTextSendsNothing();
@@ -246,15 +228,45 @@ void TestEngine::svFailuresShareTheCounter()
     QCOMPARE(rig.engine.stationCopy(1, 2).FailCount, 1);
 }
 
-void TestEngine::stationIdKeepsLowByte()
+void TestEngine::unaddressableStationStaysOffTheWire_data()
 {
+    QTest::addColumn<TPsl>("psl");
+    QTest::addColumn<int>("station");
+    QTest::addColumn<bool>("addressable");
+    for (int id : {0, 248, 256, 257})
+        QTest::addRow("rtu %d", id) << TPsl::rtu << id << false;
+    QTest::newRow("rtu 247") << TPsl::rtu << 247 << true;
+    for (int id : {256, 257})
+        QTest::addRow("veln %d", id) << TPsl::veln << id << false;
+    QTest::newRow("veln 0") << TPsl::veln << 0 << true;
+    QTest::newRow("veln 255") << TPsl::veln << 255 << true;
+}
+
+void TestEngine::unaddressableStationStaysOffTheWire()
+{
+    QFETCH(TPsl, psl);
+    QFETCH(int, station);
+    QFETCH(bool, addressable);
     Rig rig;
-    rig.controller(44, 1, 1);
-    rig.engine.model().station(2, 3).StationId = 300;
+    rig.engine.model().line(2).Psl = psl;
+    rig.engine.model().station(2, 3).StationId = station;
+    rig.engine.model().station(2, 3).PvText = QStringLiteral("1"); // from the ID it had before
+    rig.engine.model().station(2, 3).SvText = QStringLiteral("2");
+    const QString refusal = rig.engine.checkWrite(2, 3, 0, QStringLiteral("5"));
+    const quint64 id = rig.engine.RequestWrite(2, 3, 0, QStringLiteral("5"));
     rig.engine.PollSlot(2, 3);
-    QCOMPARE(quint8(rig.log.writes.first()[0]), quint8(44));
-    QCOMPARE(rig.engine.stationCopy(2, 3).PvText, QStringLiteral("1"));
-    QCOMPARE(rig.log.openPort, 2);
+    if (addressable) {
+        QVERIFY(refusal.isEmpty());
+        QVERIFY(!rig.log.writes.isEmpty());
+        for (const QByteArray& frame : rig.log.writes)
+            QCOMPARE(int(quint8(frame[psl == TPsl::rtu ? 0 : 1])), station);
+        return;
+    }
+    QCOMPARE(rig.log.writes.size(), 0);
+    QVERIFY(refusal.contains(QStringLiteral("station ID %1 cannot be addressed").arg(station)));
+    QCOMPARE(rig.results, QStringList(QStringLiteral("%1 refused %2").arg(id).arg(refusal)));
+    const StationRecord r = rig.engine.stationCopy(2, 3);
+    QVERIFY(r.PvText.isEmpty() && r.SvText.isEmpty() && r.OutText.isEmpty());
 }
 
 void TestEngine::writeGoesOutAtTheNextStep()
@@ -275,19 +287,84 @@ void TestEngine::writeGoesOutAtTheNextStep()
     QCOMPARE(quint8(writes.at(1)[0]), quint8(18));
 }
 
-void TestEngine::lastWriteWins()
+void TestEngine::writesQueueInOrder()
 {
     Rig rig;
     rig.controller(1, 100, 100);
+    rig.controller(2, 100, 100);
     rig.engine.RequestWrite(1, 1, 0, QStringLiteral("50"));
+    rig.engine.RequestWrite(1, 2, 0, QStringLiteral("70"));
     rig.engine.RequestWrite(1, 1, 0, QStringLiteral("60"));
-    rig.engine.PollSlot(1, 1);
-    int sends = 0;
-    for (const QByteArray& w : rig.log.writes)
-        sends += quint8(w[1]) == 6;
-    QCOMPARE(sends, 1);
+    QStringList sent;
+    rig.onFrame = [&](const QByteArray& f) {
+        if (quint8(f[1]) == 6)
+            sent << QStringLiteral("%1=%2").arg(quint8(f[0])).arg(quint8(f[5]));
+    };
+    // One write per slot step, in the order posted; pending until the last has gone out.
+    for (int step = 0; step < 3; ++step) {
+        QVERIFY(rig.engine.model().WritePending);
+        rig.engine.PollSlot(1, 3);
+    }
+    QVERIFY(!rig.engine.model().WritePending);
+    QCOMPARE(sent, QStringList({"1=50", "2=70", "1=60"}));
     QCOMPARE(rig.bank.regs[1][0], 60);
-    QCOMPARE(rig.engine.stationCopy(1, 1).SvText, QStringLiteral("60"));
+    // The first write to slot 1 was written over before any reading could confirm it.
+    QCOMPARE(rig.results.mid(0, 4), QStringList({"1 sent", "2 sent",
+                                                 "1 not confirmed another set value was written "
+                                                 "before it was read back",
+                                                 "3 sent"}));
+}
+
+void TestEngine::svWriteIsSettledByTheNextReading_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("read back") << ""
+                               << "confirmed";
+    QTest::newRow("silent") << "silent"
+                            << "not confirmed no reply";
+    QTest::newRow("other value") << "clamp"
+                                 << "not confirmed read back 999";
+    QTest::newRow("lost slot") << "lost"
+                               << "not confirmed lost slot: not polled until a rescan";
+}
+
+void TestEngine::svWriteIsSettledByTheNextReading()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, result);
+    Rig rig;
+    rig.controller(4, 100, 100);
+    rig.engine.RequestWrite(1, 4, 0, QStringLiteral("123"));
+    rig.engine.ExecuteWrite();
+    if (fault == QLatin1String("silent"))
+        rig.bank.silent << 4;
+    if (fault == QLatin1String("clamp"))
+        rig.bank.regs[4][0] = 999;
+    if (fault == QLatin1String("lost"))
+        rig.engine.model().station(1, 4).LinkLost = true;
+    const qsizetype frames = rig.log.writes.size();
+    rig.engine.PollSlot(1, 4);
+    QCOMPARE(rig.results, QStringList({"1 sent", "1 " + result}));
+    // Nothing was read for the confirmation beyond the slot's own poll.
+    QVERIFY(rig.log.writes.size() - frames <= (fault == QLatin1String("silent") ? 6 : 4));
+}
+
+void TestEngine::decimalPointWriteRescansBeforeTheNextWrite()
+{
+    Rig rig;
+    rig.controller(1, 100, 100);
+    rig.bank.regs[1][72] = 53; // input 53 takes its places from the DP setting
+    rig.bank.regs[1][75] = 0;
+    rig.engine.ScanDecimalPoints();
+    QCOMPARE(rig.engine.stationCopy(1, 1).DecimalPlaces, 0);
+    rig.engine.RequestWrite(1, 1, 75, QStringLiteral("1"));
+    rig.engine.RequestWrite(1, 1, 0, QStringLiteral("12.5"));
+    rig.engine.ExecuteWrite();
+    rig.engine.ExecuteWrite();
+    QCOMPARE(rig.bank.regs[1][75], 1);
+    QCOMPARE(rig.bank.regs[1][0], 125); // at the new single decimal, not 12
+    QCOMPARE(rig.engine.stationCopy(1, 1).DecimalPlaces, 1);
 }
 
 void TestEngine::writeConversionOnTheWire_data()
@@ -328,9 +405,11 @@ void TestEngine::badWriteTextSendsNothing()
     // Not a number, or more than a 16-bit register holds once scaled (2499.9 x 1000).
     for (const QString& text : {QString(), QStringLiteral("abc"), QStringLiteral("1.2.3"),
                                 QStringLiteral("2499.9"), QStringLiteral("-32.769")}) {
+        QVERIFY(!rig.engine.checkWrite(1, 1, 0, text).isEmpty());
         rig.engine.RequestWrite(1, 1, 0, text);
         rig.engine.ExecuteWrite();
         QVERIFY(!rig.engine.model().WritePending);
+        QVERIFY(rig.results.takeFirst().contains(QLatin1String(" refused '")));
     }
     QCOMPARE(rig.log.writes.size(), 0);
 }

@@ -101,8 +101,17 @@ void TestLink::readRequests_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::newRow("rtu PV station 1") << TPsl::rtu << 1 << 138 << hex("0103008a0001a5e0");
     QTest::newRow("veln PV station 1") << TPsl::veln << 1 << 138 << hex("5201008a0000dd");
-    // Station IDs above 255 keep their low 8 bits; codes are never mapped on reads.
-    QTest::newRow("rtu station 300") << TPsl::rtu << 300 << 0 << hex("2c0300000001");
+    // Codes are never mapped on reads. A station the protocol cannot address never reaches
+    // the wire (empty frame), neither read nor written: Modbus 0 is the broadcast, and a
+    // station past 255 would wrap to another controller.
+    QTest::newRow("rtu station 300") << TPsl::rtu << 300 << 0 << QByteArray();
+    QTest::newRow("rtu station 247") << TPsl::rtu << 247 << 0 << hex("f70300000001");
+    QTest::newRow("veln station 0") << TPsl::veln << 0 << 0 << hex("520000000000");
+    QTest::newRow("veln station 255") << TPsl::veln << 255 << 0 << hex("52ff00000000");
+    for (int station : {0, 248, 256, 257})
+        QTest::addRow("rtu station %d", station) << TPsl::rtu << station << 0 << QByteArray();
+    for (int station : {-1, 256, 257})
+        QTest::addRow("veln station %d", station) << TPsl::veln << station << 0 << QByteArray();
     QTest::newRow("veln code 100 unmapped") << TPsl::veln << 2 << 100 << hex("520200640000b8");
 }
 
@@ -116,7 +125,10 @@ void TestLink::readRequests()
     rig.comm.Psl = psl;
     rig.comm.ReadRetry = 0;
     QVERIFY(!rig.comm.Receive(station, TAddress(code)));
-    QCOMPARE(rig.log.writes.size(), 1);
+    rig.comm.Send(WriteCommand, TAddress(code), station, 1);
+    QCOMPARE(rig.log.writes.size(), frame.isEmpty() ? 0 : 2);
+    if (frame.isEmpty())
+        return;
     // The rtu row without CRC checks the body; the CRC itself is covered by the full rows.
     QCOMPARE(rig.log.writes.first().left(frame.size()), frame);
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,21 +65,44 @@ void TestRecipe::loadRules_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("fault"); // empty: the page loads it
     QStringList three = thirtyOf({});
     three[0] = QStringLiteral("1");
     three[1] = QStringLiteral("2");
-    QTest::newRow("1,2,3: the last value has no comma") << QByteArray("1,2,3") << three;
+    const QString miss = QStringLiteral("holds %1 values instead of 30");
+    QTest::newRow("1,2,3: the last value has no comma")
+        << QByteArray("1,2,3") << three << miss.arg(3);
     QTest::newRow("text after the thirtieth comma")
         << QByteArray("100,").repeated(30) + "7,8,junk\r\n"
-        << thirtyOf("100");
-    QTest::newRow("empty file") << QByteArray() << thirtyOf({});
+        << thirtyOf("100") << miss.arg(33);
+    QTest::newRow("empty file") << QByteArray() << thirtyOf({}) << miss.arg(0);
+    QTest::newRow("31 fields") << QByteArray("5,").repeated(31) << thirtyOf("5") << miss.arg(31);
+    QTest::newRow("line end after the thirtieth comma") << QByteArray("5,").repeated(30) + "\r\n"
+                                                        << thirtyOf("5") << QString();
+    QStringList cut = thirtyOf("5");
+    cut[29] = QString();
+    QTest::newRow("29 fields") << QByteArray("5,").repeated(29) << cut << miss.arg(29);
+    QTest::newRow("thirtieth value without its comma")
+        << QByteArray("5,").repeated(29) + "25" << cut
+        << "ends in a value without its comma, as a file cut short does";
+    QStringList chinese = thirtyOf("5");
+    chinese[0] = QStringLiteral("攝氏");
+    const QString text = QStringLiteral("攝氏,") + QStringLiteral("5,").repeated(29);
+    QTest::newRow("UTF-8 with byte-order mark")
+        << "\xef\xbb\xbf" + text.toUtf8() << chinese << QString();
+    const QByteArray le = QByteArray("\xff\xfe") + QStringEncoder(QStringEncoder::Utf16LE)(text);
+    const QByteArray be = QByteArray("\xfe\xff") + QStringEncoder(QStringEncoder::Utf16BE)(text);
+    QTest::newRow("UTF-16 LE with byte-order mark") << le << chinese << QString();
+    QTest::newRow("UTF-16 BE with byte-order mark") << be << chinese << QString();
 }
 
 void TestRecipe::loadRules()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, fields);
+    QFETCH(QString, fault);
     QCOMPARE(recipe::recipeFields(bytes), fields);
+    QCOMPARE(recipe::recipeFault(bytes), fault);
 }
 
 void TestRecipe::names_data()

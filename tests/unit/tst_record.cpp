@@ -1,5 +1,8 @@
 // Data record files as they land on disk: names from the pinned locale's date and designators,
-// header and row bytes, appending, and recording through a folder that is in the way.
+// header and row bytes, appending, and recording through faults: a folder or an older file in
+// the way, a disk that takes part of a write, a torn last line, a close with rows waiting, and
+// rows dropped at the cap.
+#include "core/LocaleText.h"
 #include "record/DataRecorder.h"
 #include "record/RecordFormat.h"
 
@@ -7,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -53,13 +58,16 @@ struct Recorder
     QDateTime now;
     record::DataRecorder recorder{values};
 
-    explicit Recorder(int saveUnit = 0, int fileType = 0)
+    explicit Recorder(int saveUnit = 0, int fileType = 0) { setUp(recorder, saveUnit, fileType); }
+    // Also for a second recorder standing for the next start of the program.
+    void setUp(record::DataRecorder& rec, int saveUnit = 1, int fileType = 0)
     {
-        recorder.setLocale(QLocale(QStringLiteral("zh_TW")));
-        recorder.setClock([this] { return now; });
-        recorder.setFolderSource([this] { return folder; });
-        recorder.settings().RecordSaveUnit = saveUnit;
-        recorder.settings().RecordFileType = fileType;
+        rec.setLocale(QLocale(QStringLiteral("zh_TW")));
+        rec.setClock([this] { return now; });
+        rec.setFolderSource([this] { return folder; });
+        rec.setKeepFile(dir.path() + QStringLiteral("/record-waiting.dat"));
+        rec.settings().RecordSaveUnit = saveUnit;
+        rec.settings().RecordFileType = fileType;
     }
     void tick(const char* time)
     {
@@ -70,6 +78,22 @@ struct Recorder
     {
         return folder + QStringLiteral("/Monitor%1/").arg(monitor) + name;
     }
+};
+
+// Files of this process may grow to `bytes` and no further, as on a disk or quota that fills;
+// a write past it is cut short or refused (EFBIG) instead of ending the process.
+struct FileSizeLimit
+{
+    rlimit saved{};
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = rlim_t(bytes);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
 } // namespace
@@ -83,9 +107,16 @@ private Q_SLOTS:
     void fileNames();
     void dayFileBytes();
     void hourFilesAcrossMidnight();
+    void existingFileIsAppendedWithoutHeader_data();
     void existingFileIsAppendedWithoutHeader();
     void folderInTheWayFailsAndLosesNothing_data();
     void folderInTheWayFailsAndLosesNothing();
+    void shortWriteIsUndoneAndWrittenWholeLater_data();
+    void shortWriteIsUndoneAndWrittenWholeLater();
+    void olderFileInTheWayHoldsBackOnlyItself();
+    void closeWritesOrKeepsWaitingRows_data();
+    void closeWritesOrKeepsWaitingRows();
+    void rowsLostAtTheCapStayReportedUntilSeen();
 };
 
 void TestRecord::fileNames_data()
@@ -153,18 +184,30 @@ void TestRecord::hourFilesAcrossMidnight()
     QCOMPARE(QDir(r.folder + "/Monitor3").entryList(QDir::Files).size(), 2);
 }
 
+void TestRecord::existingFileIsAppendedWithoutHeader_data()
+{
+    QTest::addColumn<QByteArray>("lastLine");
+    QTest::addColumn<QByteArray>("ended"); // what comes before the new row
+    QTest::newRow("whole last line") << QByteArray("earlier run\t\r\n") << QByteArray();
+    QTest::newRow("torn by a power cut") << QByteArray("earlier ru") << QByteArray("\r\n");
+    QTest::newRow("torn between CR and LF") << QByteArray("earlier run\t\r") << QByteArray("\n");
+    QTest::newRow("LF of another program") << QByteArray("earlier run\n") << QByteArray();
+}
+
 void TestRecord::existingFileIsAppendedWithoutHeader()
 {
+    QFETCH(QByteArray, lastLine);
+    QFETCH(QByteArray, ended);
     Recorder r(1, 0);
     QVERIFY(QDir().mkpath(r.folder + "/Monitor1"));
-    const QByteArray earlier = TxtHeader + "earlier run\t\r\n";
+    const QByteArray earlier = TxtHeader + lastLine;
     {
         QFile file(r.file(1, "2024_5_3.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(earlier);
     }
     r.tick("2024-05-03T09:15:07");
-    QCOMPARE(readFile(r.file(1, "2024_5_3.txt")), earlier + row("上午9:15:07", 1));
+    QCOMPARE(readFile(r.file(1, "2024_5_3.txt")), earlier + ended + row("上午9:15:07", 1));
 }
 
 void TestRecord::folderInTheWayFailsAndLosesNothing_data()
@@ -204,6 +247,135 @@ void TestRecord::folderInTheWayFailsAndLosesNothing()
     for (int m = 1; m <= 3; ++m)
         QCOMPARE(readFile(r.file(m, "2024_5_3.txt")),
                  TxtHeader + row("上午9:15:07", m) + row("上午9:15:17", m) + row("上午9:15:27", m));
+}
+
+void TestRecord::shortWriteIsUndoneAndWrittenWholeLater_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("room"); // bytes the disk still takes beyond Monitor1's file
+    QTest::newRow("full part way through a row") << true << 40;
+    QTest::newRow("full before the row") << true << 0;
+    QTest::newRow("full part way through the header") << false << 30;
+}
+
+void TestRecord::shortWriteIsUndoneAndWrittenWholeLater()
+{
+    QFETCH(bool, existing);
+    QFETCH(int, room);
+    Recorder r(1, 0);
+    QByteArray first;
+    if (existing) {
+        r.tick("2024-05-03T09:15:07");
+        first = row("上午9:15:07", 0);
+    }
+    std::array<QByteArray, 3> before;
+    for (int m = 1; m <= 3; ++m)
+        before[size_t(m - 1)] = existing ? readFile(r.file(m, "2024_5_3.txt")) : QByteArray();
+    {
+        const FileSizeLimit full(before[0].size() + room);
+        r.tick("2024-05-03T09:15:17");
+    }
+    QVERIFY2(r.recorder.stateText().startsWith("Recording failed: File too large: "),
+             qPrintable(r.recorder.stateText()));
+    for (int m = 1; m <= 3; ++m)
+        QCOMPARE(readFile(r.file(m, "2024_5_3.txt")), before[size_t(m - 1)]);
+
+    r.tick("2024-05-03T09:15:27");
+    QCOMPARE(r.recorder.stateText(), QStringLiteral("Recording"));
+    for (int m = 1; m <= 3; ++m)
+        QCOMPARE(readFile(r.file(m, "2024_5_3.txt")),
+                 TxtHeader + (existing ? row("上午9:15:07", m) : QByteArray()) +
+                     row("上午9:15:17", m) + row("上午9:15:27", m));
+}
+
+void TestRecord::olderFileInTheWayHoldsBackOnlyItself()
+{
+    Recorder r;
+    const QString older = r.file(1, "2024_5_3_上午9時.txt");
+    const QString newer = r.file(1, "2024_5_3_上午10時.txt");
+    QVERIFY(QDir().mkpath(older)); // even root cannot append to a folder
+    r.tick("2024-05-03T09:59:58");
+    r.tick("2024-05-03T10:00:08");
+    QCOMPARE(readFile(newer), TxtHeader + row("上午10:00:08", 1));
+    QVERIFY2(r.recorder.stateText().startsWith("Recording failed: "),
+             qPrintable(r.recorder.stateText()));
+    QVERIFY2(r.recorder.stateText().endsWith(older + " (1 rows waiting)"),
+             qPrintable(r.recorder.stateText()));
+
+    QVERIFY(QDir(older).removeRecursively());
+    r.tick("2024-05-03T10:00:18");
+    QCOMPARE(r.recorder.stateText(), QStringLiteral("Recording"));
+    QCOMPARE(readFile(older), TxtHeader + row("上午9:59:58", 1));
+    QCOMPARE(readFile(newer), TxtHeader + row("上午10:00:08", 1) + row("上午10:00:18", 1));
+}
+
+void TestRecord::closeWritesOrKeepsWaitingRows_data()
+{
+    QTest::addColumn<bool>("backBeforeClose");
+    QTest::newRow("folder back before the close: written at the close") << true;
+    QTest::newRow("folder still in the way: written at the next start") << false;
+}
+
+void TestRecord::closeWritesOrKeepsWaitingRows()
+{
+    QFETCH(bool, backBeforeClose);
+    Recorder r(1, 0);
+    const QString kept = r.dir.path() + "/record-waiting.dat";
+    QVERIFY(QDir().mkpath(r.folder));
+    QFile inTheWay(r.folder + "/Monitor2");
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    r.tick("2024-05-03T09:15:07");
+    r.tick("2024-05-03T09:15:17");
+    const QByteArray whole = TxtHeader + row("上午9:15:07", 2) + row("上午9:15:17", 2);
+    if (backBeforeClose)
+        QVERIFY(inTheWay.remove());
+    r.recorder.finish();
+    QCOMPARE(QFile::exists(kept), !backBeforeClose);
+    if (backBeforeClose) {
+        QCOMPARE(readFile(r.file(2, "2024_5_3.txt")), whole);
+        return;
+    }
+    QVERIFY(inTheWay.remove());
+    record::DataRecorder next(values);
+    r.setUp(next);
+    next.takeBack();
+    QVERIFY(!QFile::exists(kept));
+    QTRY_COMPARE(readFile(r.file(2, "2024_5_3.txt")), whole);
+    QCOMPARE(next.stateText(), QString()); // all written, and no tick taken yet
+    QCOMPARE(readFile(r.file(1, "2024_5_3.txt")),
+             TxtHeader + row("上午9:15:07", 1) + row("上午9:15:17", 1));
+}
+
+void TestRecord::rowsLostAtTheCapStayReportedUntilSeen()
+{
+    Recorder r(1, 0);
+    QFile inTheWay(r.folder);
+    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
+    const QDateTime start = at("2024-05-03T00:00:00");
+    // One tick more than the queue holds, and one more once the folder is back: two lost.
+    const int ticks = int(record::RecordFiles::MaxWaitingRows) + 2;
+    for (int i = 0; i < ticks; ++i) {
+        if (i == ticks - 1)
+            QVERIFY(inTheWay.remove());
+        r.now = start.addSecs(i);
+        r.recorder.TmrRecordTimer();
+    }
+    while (r.recorder.catchingUp())
+        r.recorder.writeWaiting();
+    const QString report = "Monitor1, 2, 3: 2 rows lost each, 2024/5/3 上午12:00:00 to "
+                           "上午12:00:01 (click to clear)";
+    QCOMPARE(r.recorder.stateText(), report + "; Recording");
+    // Whole rows from the third on, each once, across the two day files.
+    const QByteArray day1 = readFile(r.file(2, "2024_5_3.txt"));
+    const QByteArray day2 = readFile(r.file(2, "2024_5_4.txt"));
+    QVERIFY(day1.startsWith(TxtHeader + row("上午12:00:02", 2)));
+    QCOMPARE(day1.count("\r\n") + day2.count("\r\n"), 2 + ticks - 2);
+    QVERIFY(day2.endsWith(row(qPrintable(core::longTimeText(r.now.time(), QLocale("zh_TW"))), 2)));
+
+    r.recorder.switchTimer(false); // still in sight when recording stops
+    QCOMPARE(r.recorder.stateText(), report);
+    r.recorder.acknowledgeLoss();
+    QCOMPARE(r.recorder.stateText(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestRecord)

@@ -1,10 +1,13 @@
 // The serial facility's handling of devices, against drivers played under its system calls:
-// the RS-485 and low-latency modes and their restore, exclusive use, ports kept open and
-// shared, an adapter pulled out and plugged back in.
+// the RS-485 and low-latency modes and their restore, RTS held while the frame is on the wire,
+// exclusive use and lock files, ports kept open and shared, an adapter pulled out and plugged
+// back in.
 #include "FakeTty.h"
+#include "engine/TCommController.h"
 #include "link/Crc.h"
 #include "link/NativeSerialIo.h"
 #include "link/TRs485Comm.h"
+#include "link/UucpLock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,6 +43,8 @@ struct DriverRig
                                           home.path(), std::unique_ptr<comm::TtySystem>(tty)))
     {
         QDir(home.path()).mkpath(QStringLiteral("ports"));
+        QDir(home.path()).mkpath(QStringLiteral("lock"));
+        tty->lockFolder = home.path() + QStringLiteral("/lock");
         link.ComPort = 1;
         link.Psl = TPsl::rtu;
         link.Converter = TConverter::RS485;
@@ -74,10 +79,15 @@ class TestSerialDevice : public QObject
 private Q_SLOTS:
     void driverModesAndTheirRestore_data();
     void driverModesAndTheirRestore();
+    void rtsHeldUntilTheLastStopBit_data();
+    void rtsHeldUntilTheLastStopBit();
     void exclusiveUse_data();
     void exclusiveUse();
+    void lockFiles_data();
+    void lockFiles();
     void portStaysOpenAcrossTransactions();
     void pulledAdapterIsClosedAndPolledAgain();
+    void hungUpIdleLineIsClosed();
 };
 
 void TestSerialDevice::driverModesAndTheirRestore_data()
@@ -161,22 +171,55 @@ void TestSerialDevice::driverModesAndTheirRestore()
     QCOMPARE(rig.tty->openDescriptors(), 0);
 }
 
+void TestSerialDevice::rtsHeldUntilTheLastStopBit_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<bool>("lineStatus");
+    // The host queue is empty right after the write, as behind any USB adapter.
+    QTest::newRow("2400, no line status (pl2303, ch341, cp210x)") << 2400 << false;
+    QTest::newRow("38400, no line status") << 38400 << false;
+    QTest::newRow("2400, transmitter reported empty at once") << 2400 << true;
+}
+
+void TestSerialDevice::rtsHeldUntilTheLastStopBit()
+{
+    QFETCH(int, baud);
+    QFETCH(bool, lineStatus);
+    DriverRig rig;
+    FakeTty::Device& d = rig.device(1, QStringLiteral("ttyUSB0"));
+    d.lineStatus = lineStatus;
+    rig.link.BaudRate = quint16(baud);
+    QVERIFY(rig.link.Receive(1, 138));
+    rig.link.Send(WriteCommand, 0, 1, 500);
+    // 8-byte frames of 11 bits a character: 36.7 ms at 2400 baud, 2.3 ms at 38400.
+    const qint64 wireNs = 8 * 11 * 1'000'000'000LL / baud;
+    QCOMPARE(d.rtsHeldNs.size(), 2);
+    for (const qint64 held : d.rtsHeldNs)
+        QVERIFY2(held >= wireNs, qPrintable(QStringLiteral("%1 ns").arg(held)));
+}
+
 void TestSerialDevice::exclusiveUse_data()
 {
     QTest::addColumn<bool>("pty");
     QTest::addColumn<qint64>("holder"); // another process with the device open; 0 none
     QTest::addColumn<bool>("lockedByOther");
     QTest::addColumn<bool>("exclusive");
+    QTest::addColumn<bool>("permitted");
     QTest::addColumn<QString>("refusal"); // empty: the port is used
-    QTest::newRow("free adapter") << false << qint64(0) << false << false << QString();
+    QTest::addColumn<int>("opens");       // open calls per try: refusals without one cost none
+    QTest::newRow("free adapter") << false << qint64(0) << false << false << true << QString() << 1;
     QTest::newRow("adapter another program has open")
-        << false << qint64(4242) << false << false << "in use by process 4242";
+        << false << qint64(4242) << false << false << true << "in use by process 4242" << 0;
     QTest::newRow("pty held by its other end")
-        << true << qint64(4242) << false << false << QString();
+        << true << qint64(4242) << false << false << true << QString() << 1;
     QTest::newRow("locked by another program")
-        << false << qint64(0) << true << false << "in use by another program (locked)";
+        << false << qint64(0) << true << false << true << "in use by another program (locked)" << 1;
     QTest::newRow("held exclusively (root gets past TIOCEXCL)")
-        << true << qint64(0) << false << true << "in use by another program (exclusive)";
+        << true << qint64(0) << false << true << true << "in use by another program (exclusive)"
+        << 1;
+    QTest::newRow("user not in the dialout group")
+        << false << qint64(0) << false << false << false
+        << "/ttyUSB0: permission denied (add the user to the dialout group)" << 1;
 }
 
 void TestSerialDevice::exclusiveUse()
@@ -185,7 +228,9 @@ void TestSerialDevice::exclusiveUse()
     QFETCH(qint64, holder);
     QFETCH(bool, lockedByOther);
     QFETCH(bool, exclusive);
+    QFETCH(bool, permitted);
     QFETCH(QString, refusal);
+    QFETCH(int, opens);
     DriverRig rig;
     FakeTty::Device& d = rig.device(1, QStringLiteral("ttyUSB0"));
     d.pty = pty;
@@ -193,15 +238,89 @@ void TestSerialDevice::exclusiveUse()
         d.holders = {holder};
     d.lockedByOther = lockedByOther;
     d.exclusive = exclusive;
+    d.permitted = permitted;
+    QElapsedTimer clock;
+    clock.start();
     const bool ok = rig.link.Receive(1, 138);
     QCOMPARE(ok, refusal.isEmpty());
+    // Polling goes on: a refused port is tried again at most every 2 s, an open one stays open.
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(rig.link.Receive(1, 138), ok);
+    QVERIFY2(d.opens <= opens * (1 + clock.elapsed() / 2000), qPrintable(QString::number(d.opens)));
     if (!ok) {
+        // ... and each try still costs its read timeout (7 bytes x 12 ms), like a silent line.
+        QVERIFY2(clock.elapsed() >= 5 * 84 - 10, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(rig.link.lastTally().portError.endsWith(refusal),
                  qPrintable(rig.link.lastTally().portError));
+        QCOMPARE(rig.link.lastTally().portErrors, 1);
         QVERIFY(d.writes.isEmpty());
         QCOMPARE(d.exclusive, exclusive); // a refused port is left as it was found
         QCOMPARE(rig.tty->openDescriptors(), 0);
+        QVERIFY(QDir(rig.tty->lockFolder).isEmpty());
     }
+}
+
+void TestSerialDevice::lockFiles_data()
+{
+    // Process 1 is always alive; no process can have a number past the kernel's limit.
+    const qint32 alive = 1;
+    const qint32 gone = 4194999;
+    const auto binary = [](qint32 pid) {
+        return QByteArray(reinterpret_cast<const char*>(&pid), 4);
+    };
+    QTest::addColumn<QByteArray>("lockFile"); // empty: none
+    QTest::addColumn<qint64>("refusedFor");   // the holder named; 0: the port is ours
+    QTest::newRow("no lock file") << QByteArray() << qint64(0);
+    QTest::newRow("minicom's, process alive")
+        << QString::asprintf("%10d minicom user\n", alive).toLatin1() << qint64(alive);
+    QTest::newRow("minicom's, process gone")
+        << QString::asprintf("%10d minicom user\n", gone).toLatin1() << qint64(0);
+    QTest::newRow("Qt's, process alive") << QByteArray("1\nquillmere-sim\nhost\n") << qint64(1);
+    QTest::newRow("binary, process alive") << binary(alive) << qint64(alive);
+    QTest::newRow("binary, process gone") << binary(gone) << qint64(0);
+    QTest::newRow("ours from a run that crashed")
+        << QString::asprintf("%10d\n", gone).toLatin1() << qint64(0);
+    QTest::newRow("names no process") << QByteArray("\n") << qint64(0);
+}
+
+void TestSerialDevice::lockFiles()
+{
+    QFETCH(QByteArray, lockFile);
+    QFETCH(qint64, refusedFor);
+    DriverRig rig;
+    FakeTty::Device& d = rig.device(1, QStringLiteral("ttyUSB0"));
+    const QString device =
+        QFileInfo(rig.home.path() + QStringLiteral("/ttyUSB0")).canonicalFilePath();
+    QFile lock(rig.tty->lockFolder + QLatin1Char('/') + comm::lockFileName(device));
+    if (!lockFile.isEmpty()) {
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(lockFile);
+        lock.close();
+    }
+    const bool ok = rig.link.Receive(1, 138);
+    QCOMPARE(ok, refusedFor == 0);
+    const auto content = [&lock] {
+        lock.open(QIODevice::ReadOnly);
+        const QByteArray text = lock.readAll();
+        lock.close();
+        return text;
+    };
+    if (!ok) {
+        QVERIFY(rig.link.lastTally().portError.endsWith(
+            QStringLiteral("locked by process %1 (lock file)").arg(refusedFor)));
+        QCOMPARE(d.opens, 0); // not even opened
+        QCOMPARE(content(), lockFile);
+        rig.link.ClosePort();
+        QCOMPARE(content(), lockFile); // another program's lock stays
+        return;
+    }
+    // Ours while the port is open, in the ASCII form, and gone with the port.
+    QCOMPARE(content(), QString::asprintf("%10lld\n", qint64(getpid())).toLatin1());
+    QCOMPARE(comm::lockFileOwner(content()), qint64(getpid()));
+    QVERIFY(rig.link.Receive(1, 138));
+    rig.link.ClosePort();
+    QVERIFY(!lock.exists());
+    QCOMPARE(QDir(rig.tty->lockFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestSerialDevice::portStaysOpenAcrossTransactions()
@@ -276,6 +395,34 @@ void TestSerialDevice::pulledAdapterIsClosedAndPolledAgain()
     QVERIFY2(rig.link.Receive(1, 138), qPrintable(rig.link.lastTally().portError));
     QCOMPARE(d.opens, 2);
     QVERIFY(rig.link.lastTally().portError.isEmpty());
+}
+
+void TestSerialDevice::hungUpIdleLineIsClosed()
+{
+    DriverRig rig;
+    FakeTty::Device& d = rig.device(1, QStringLiteral("ttyUSB0"));
+    auto* tty = new FakeTty(&rig.devices);
+    auto link = std::make_unique<TRs485Comm>(std::make_unique<comm::NativeSerialIo>(
+        rig.home.path(), std::unique_ptr<comm::TtySystem>(tty)));
+    link->Psl = TPsl::rtu;
+    link->Converter = TConverter::RS485;
+    QVERIFY(link->Receive(1, 138)); // the line's port is open
+    TCommController engine(std::move(link));
+    // "Only scan controllers", every controller lost: the engine makes no transaction.
+    for (int m = 1; m <= MonitorCount; ++m)
+        for (int s = 1; s <= SlotCount; ++s)
+            engine.model().station(m, s).LinkLost = true;
+    engine.PollCycle();
+    FakeTty::unplug(d);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) {
+        engine.PollCycle();
+        QThread::msleep(1);
+    }
+    QCOMPARE(d.closes, 1);
+    QCOMPARE(tty->openDescriptors(), 0);
+    QCOMPARE(d.writes.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSerialDevice)

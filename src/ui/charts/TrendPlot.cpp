@@ -22,6 +22,18 @@ QString numberText(double v)
     return QString::number(v, 'g', 6);
 }
 
+// The axis's ends lie this far inside the plot frame, so that a line at either end (an SV at
+// the top of a self-scaling axis, which ends exactly at the largest value) is drawn clear of
+// the frame instead of under it.
+constexpr int EndMargin = 4;
+
+double yPixel(double v, const charts::Range& y, const QRect& plot)
+{
+    const double span = y.max - y.min > 0 ? y.max - y.min : 1;
+    const int height = plot.height() - 1 - 2 * EndMargin;
+    return plot.bottom() - EndMargin - (v - y.min) / span * height;
+}
+
 } // namespace
 
 TrendPlot::TrendPlot(const QString& title, QWidget* parent) : QWidget(parent), m_title(title)
@@ -78,19 +90,11 @@ void TrendPlot::setLeftAxisAutomatic(bool automatic)
     update();
 }
 
-void TrendPlot::setLeftMaximum(double value)
+void TrendPlot::setLeftRange(double min, double max)
 {
-    if (value < leftMinimum())
+    if (max < min)
         throw QuillmereError(QStringLiteral("Axis Maximum Value must be >= Minimum"));
-    m_fixed = {leftMinimum(), value};
-    update();
-}
-
-void TrendPlot::setLeftMinimum(double value)
-{
-    if (value > leftMaximum())
-        throw QuillmereError(QStringLiteral("Axis Minimum Value must be <= Maximum"));
-    m_fixed = {value, leftMaximum()};
+    m_fixed = {min, max};
     update();
 }
 
@@ -152,10 +156,9 @@ void TrendPlot::draw(QPainter& p, const QRect& target) const
     p.drawRect(plot);
 
     const charts::Range y = leftRange();
-    const double ySpan = y.max - y.min > 0 ? y.max - y.min : 1;
     p.setPen(Qt::black);
     for (double v : charts::ticks(y, 6)) {
-        const int py = plot.bottom() - int((v - y.min) / ySpan * plot.height());
+        const int py = qRound(yPixel(v, y, plot));
         p.setPen(QColor(225, 225, 225));
         p.drawLine(plot.left() + 1, py, plot.right() - 1, py);
         p.setPen(Qt::black);
@@ -204,8 +207,7 @@ void TrendPlot::drawLines(QPainter& p, const QRect& plot, const charts::Range& y
     if (n == 0)
         return;
     const int columns = std::max(plot.width(), 1);
-    const double ySpan = y.max - y.min > 0 ? y.max - y.min : 1;
-    auto toY = [&](double v) { return plot.bottom() - (v - y.min) / ySpan * plot.height(); };
+    auto toY = [&](double v) { return yPixel(v, y, plot); };
     const bool reduce = n > 2 * columns;
     QPolygonF polyline;
     polyline.reserve(reduce ? 2 * columns : n);

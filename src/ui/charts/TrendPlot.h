@@ -38,10 +38,9 @@ public:
     void setLeftAxisAutomatic(bool automatic);
     double leftMinimum() const { return leftRange().min; }
     double leftMaximum() const { return leftRange().max; }
-    // Each bound is checked against the axis as it stands: raises the axis error when the
-    // new bound would cross the other one.
-    void setLeftMaximum(double value);
-    void setLeftMinimum(double value);
+    // A fixed range, both ends at once: a range wholly below or above the one shown (a cold
+    // room's -40..-10) is as good as any other. Raises the axis error when max < min.
+    void setLeftRange(double min, double max);
 
     bool view3D() const { return m_view3D; }
     void setView3D(bool on);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/TFmChartSetting.h"
 
 #include "core/Conversions.h"
+#include "core/QuillmereError.h"
 #include "store/SettingsStore.h"
 #include "ui/DialogService.h"
 #include "ui/charts/TrendPlot.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QTabWidget>
 
 namespace {
@@ -31,6 +33,35 @@ template <class T> T* make(QWidget* parent, const QString& name, const QRect& ge
     control->setObjectName(name);
     control->setGeometry(geometry);
     return control;
+}
+
+// A bound as the operator would type it, so that it reads back under the same locale rules
+// (a decimal comma under de_DE, and no group separator, which a typed number may not have).
+// The dialog's locale is the system's; one locale both ways is what matters.
+QString numberText(double value, QLocale locale)
+{
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// The sample time as the OK step accepts it.
+bool sampleAccepted(const QString& text, const QLocale& locale)
+{
+    try {
+        const double seconds = core::toFloat(text, locale);
+        return seconds >= 0 && seconds <= 60;
+    } catch (const QuillmereError&) {
+        return false;
+    }
+}
+
+bool rangeAccepted(const QString& min, const QString& max, const QLocale& locale)
+{
+    try {
+        return core::toFloat(min, locale) <= core::toFloat(max, locale);
+    } catch (const QuillmereError&) {
+        return false;
+    }
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
@@ -66,6 +97,7 @@ TFmChartSetting::TFmChartSetting(DialogService& dialogs, std::array<TrendPlot*, 
     label(this, "LbSampleTime", QStringLiteral("Sample Time"), {14, 294, 90, 24});
     m_sample = make<QLineEdit>(this, QStringLiteral("TxtChtSample"), {104, 294, 60, 24});
     m_sample->setText(QStringLiteral("5"));
+    m_confirmedSample = m_sample->text();
     label(this, "LbSec", QStringLiteral("SEC"), {170, 294, 40, 24});
     label(this, "LbSampleRange", QStringLiteral("(Range:1~60)"), {210, 294, 140, 24});
 
@@ -92,9 +124,9 @@ void TFmChartSetting::buildTab(int m, QWidget* page)
     tab.automatic->setText(QStringLiteral("Auto Scale"));
     tab.limit = make<QRadioButton>(range, named("RdoLimit", m), {10, 52, 140, 24});
     tab.limit->setText(QStringLiteral("Define Range"));
-    auto* group = new QButtonGroup(range);
-    group->addButton(tab.automatic);
-    group->addButton(tab.limit);
+    tab.group = new QButtonGroup(range);
+    tab.group->addButton(tab.automatic);
+    tab.group->addButton(tab.limit);
     tab.automatic->setChecked(true);
     label(range, "LbMin", QStringLiteral("Min."), {150, 24, 40, 24});
     tab.min = make<QLineEdit>(range, named("TxtYmin", m), {190, 24, 100, 24});
@@ -119,7 +151,10 @@ void TFmChartSetting::buildTab(int m, QWidget* page)
 void TFmChartSetting::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // Only when shown from hidden: coming back from minimised (a spontaneous show) must not
+    // throw away what the operator has typed.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFmChartSetting::FormShow()
@@ -127,8 +162,8 @@ void TFmChartSetting::FormShow()
     for (int m = 0; m < 3; ++m) {
         const Tab& tab = m_tabs[size_t(m)];
         const TrendPlot* chart = m_charts[size_t(m)];
-        tab.min->setText(QString::number(chart->leftMinimum()));
-        tab.max->setText(QString::number(chart->leftMaximum()));
+        tab.min->setText(numberText(chart->leftMinimum(), locale()));
+        tab.max->setText(numberText(chart->leftMaximum(), locale()));
         tab.view3D->setChecked(chart->view3D());
         (chart->leftAxisAutomatic() ? tab.automatic : tab.limit)->setChecked(true);
         tab.showSv->setChecked(chart->isSeriesShown(1));
@@ -137,7 +172,7 @@ void TFmChartSetting::FormShow()
 
 void TFmChartSetting::BtnChtSetingOkClick()
 {
-    const double seconds = core::toFloat(m_sample->text());
+    const double seconds = core::toFloat(m_sample->text(), locale());
     if (seconds < 0 || seconds > 60) {
         m_dialogs.message(nullptr, QStringLiteral("訊息"), QStringLiteral("取樣時間超出輸入範圍"),
                           DialogService::Icon::Information);
@@ -152,12 +187,15 @@ void TFmChartSetting::BtnChtSetingOkClick()
             chart->setLeftAxisAutomatic(true);
         } else {
             chart->setLeftAxisAutomatic(false);
-            chart->setLeftMaximum(core::toFloat(tab.max->text()));
-            chart->setLeftMinimum(core::toFloat(tab.min->text()));
+            // The pair together: each bound alone against the axis as it stood would refuse
+            // any range that does not overlap the one shown.
+            const double max = core::toFloat(tab.max->text(), locale());
+            chart->setLeftRange(core::toFloat(tab.min->text(), locale()), max);
         }
         chart->setLength(tab.length->value());
     }
     m_setSampleInterval(int(seconds * 1000));
+    m_confirmedSample = m_sample->text();
     hide();
     for (int m = 0; m < 3; ++m)
         m_charts[size_t(m)]->setView3D(m_tabs[size_t(m)].view3D->isChecked());
@@ -172,10 +210,16 @@ void TFmChartSetting::BtnChtSetingCancelClick()
 
 void TFmChartSetting::restoreSettings(const SettingsStore& key)
 {
+    // As stored, even neither button (an old workstation's 0 and 0), which an exclusive group
+    // would not let go of.
+    for (const Tab& tab : m_tabs)
+        tab.group->setExclusive(false);
     for (int m = 1; m <= 3; ++m)
         m_tabs[size_t(m - 1)].automatic->setChecked(key.readBool(named("RdoAuto", m)));
     for (int m = 1; m <= 3; ++m)
         m_tabs[size_t(m - 1)].limit->setChecked(key.readBool(named("RdoLimit", m)));
+    for (const Tab& tab : m_tabs)
+        tab.group->setExclusive(true);
     for (int m = 1; m <= 3; ++m)
         m_tabs[size_t(m - 1)].min->setText(key.readString(named("TxtYmin", m)));
     for (int m = 1; m <= 3; ++m)
@@ -190,21 +234,39 @@ void TFmChartSetting::restoreSettings(const SettingsStore& key)
             key.readString(named("TxtCht", m) + QStringLiteral("Max")));
 }
 
+TFmChartSetting::Scaling TFmChartSetting::scalingToStore(int m) const
+{
+    const Tab& tab = m_tabs[size_t(m - 1)];
+    // Without "Auto Scale" the next start's OK converts both edits.
+    if (tab.automatic->isChecked() || rangeAccepted(tab.min->text(), tab.max->text(), locale()))
+        return {tab.automatic->isChecked(), tab.limit->isChecked(), tab.min->text(),
+                tab.max->text()};
+    const TrendPlot* chart = m_charts[size_t(m - 1)];
+    return {chart->leftAxisAutomatic(), !chart->leftAxisAutomatic(),
+            numberText(chart->leftMinimum(), locale()), numberText(chart->leftMaximum(), locale())};
+}
+
+QString TFmChartSetting::sampleToStore() const
+{
+    return sampleAccepted(m_sample->text(), locale()) ? m_sample->text() : m_confirmedSample;
+}
+
 void TFmChartSetting::storeSettings(SettingsStore& key) const
 {
+    const std::array<Scaling, 3> scaling{scalingToStore(1), scalingToStore(2), scalingToStore(3)};
     for (int m = 1; m <= 3; ++m)
-        key.writeBool(named("RdoAuto", m), m_tabs[size_t(m - 1)].automatic->isChecked());
+        key.writeBool(named("RdoAuto", m), scaling[size_t(m - 1)].automatic);
     for (int m = 1; m <= 3; ++m)
-        key.writeBool(named("RdoLimit", m), m_tabs[size_t(m - 1)].limit->isChecked());
+        key.writeBool(named("RdoLimit", m), scaling[size_t(m - 1)].limit);
     for (int m = 1; m <= 3; ++m)
-        key.writeString(named("TxtYmin", m), m_tabs[size_t(m - 1)].min->text());
+        key.writeString(named("TxtYmin", m), scaling[size_t(m - 1)].min);
     for (int m = 1; m <= 3; ++m)
-        key.writeString(named("TxtYmax", m), m_tabs[size_t(m - 1)].max->text());
+        key.writeString(named("TxtYmax", m), scaling[size_t(m - 1)].max);
     for (int m = 1; m <= 3; ++m)
         key.writeBool(named("Chk3D", m), m_tabs[size_t(m - 1)].view3D->isChecked());
     for (int m = 1; m <= 3; ++m)
         key.writeBool(named("ChkSV", m, true), m_tabs[size_t(m - 1)].showSv->isChecked());
-    key.writeString(QStringLiteral("TxtChtSample"), m_sample->text());
+    key.writeString(QStringLiteral("TxtChtSample"), sampleToStore());
     for (int m = 1; m <= 3; ++m)
         key.writeString(named("TxtCht", m) + QStringLiteral("Max"),
                         m_tabs[size_t(m - 1)].length->text());

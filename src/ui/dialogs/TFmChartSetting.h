@@ -6,6 +6,7 @@
 
 class DialogService;
 class LengthSpinBox;
+class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
@@ -29,7 +30,9 @@ public:
     void BtnChtSetingCancelClick();
 
     // The dialog's stored values, read from (written to) the opened FmChartSetting key, in the
-    // order the settings keep them.
+    // order the settings keep them. The store keeps what the operator left in the controls,
+    // except a sample time or a fixed range that the next start's OK would refuse: for those
+    // it keeps what the last OK applied, so the program always starts again.
     void restoreSettings(const SettingsStore& key);
     void storeSettings(SettingsStore& key) const;
 
@@ -42,16 +45,28 @@ private:
         LengthSpinBox* length = nullptr;   // ChtAMax
         QRadioButton* automatic = nullptr; // RdoAutoA
         QRadioButton* limit = nullptr;     // RdoLimitA
+        QButtonGroup* group = nullptr;     // of the two
         QLineEdit* min = nullptr;          // TxtYminA
         QLineEdit* max = nullptr;          // TxtYmaxA
         QCheckBox* view3D = nullptr;       // Chk3DA
         QCheckBox* showSv = nullptr;       // ChkSV1
     };
     void buildTab(int monitor, QWidget* page);
+    // What the store writes for a tab's scaling: the controls, or the chart's own.
+    struct Scaling
+    {
+        bool automatic;
+        bool limit;
+        QString min;
+        QString max;
+    };
+    Scaling scalingToStore(int monitor) const;
+    QString sampleToStore() const;
 
     DialogService& m_dialogs;
     std::array<TrendPlot*, 3> m_charts;
     std::function<void(int)> m_setSampleInterval;
     std::array<Tab, 3> m_tabs;
     QLineEdit* m_sample = nullptr; // TxtChtSample
+    QString m_confirmedSample;     // as the last OK took it
 };

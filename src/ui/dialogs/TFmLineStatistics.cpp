@@ -162,6 +162,8 @@ void TFmLineStatistics::showStatistics(const EngineStatistics& stats)
 void TFmLineStatistics::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // It opens with the focus on Close: on Reset, Enter would clear the counts.
+    m_close->setFocus();
     refresh();
     m_timer.start();
 }

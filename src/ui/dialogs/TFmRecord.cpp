@@ -1,6 +1,7 @@
 #include "ui/dialogs/TFmRecord.h"
 
 #include "core/Conversions.h"
+#include "core/QuillmereError.h"
 #include "record/DataRecorder.h"
 #include "store/SettingsStore.h"
 #include "ui/dialogs/TFmBrowse.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 
 namespace {
@@ -108,6 +110,12 @@ int TFmRecord::itemIndex(const QComboBox* combo)
 
 void TFmRecord::showEvent(QShowEvent* event)
 {
+    // Coming back from minimised (a spontaneous show) keeps what the operator typed; only a
+    // show from hidden refills the dialog from the recorder.
+    if (event->spontaneous()) {
+        QDialog::showEvent(event);
+        return;
+    }
     const record::RecordSettings& s = m_recorder.settings();
     m_save->setChecked(s.RecordEnabled);
     m_sampleTime->setText(QString::number(s.RecordSampleTime));
@@ -187,7 +195,14 @@ void TFmRecord::restoreSettings(const SettingsStore& key)
 void TFmRecord::storeSettings(SettingsStore& key) const
 {
     key.writeBool(QStringLiteral("ChkSave"), m_save->isChecked());
-    key.writeInteger(QStringLiteral("TxtSampleTime"), core::toInteger(m_sampleTime->text()));
+    // A text the next start could not read back is never stored: the sample time in force
+    // (the last OK's) goes in its place.
+    int sampleTime = m_recorder.settings().RecordSampleTime;
+    try {
+        sampleTime = core::toInteger(m_sampleTime->text());
+    } catch (const QuillmereError&) {
+    }
+    key.writeInteger(QStringLiteral("TxtSampleTime"), sampleTime);
     key.writeInteger(QStringLiteral("CboSampleUnit"), itemIndex(m_sampleUnit));
     key.writeInteger(QStringLiteral("CboSaveUnit"), itemIndex(m_saveUnit));
     key.writeInteger(QStringLiteral("CboFileType"), itemIndex(m_fileType));

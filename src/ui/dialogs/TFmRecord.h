@@ -33,8 +33,8 @@ public:
     void setFilePath(const QString& folder);
 
     // The dialog's stored values, read from (written to) the opened FmRecord key, in the
-    // order the settings keep them. Storing raises the conversion error of a sample time
-    // that is not an integer, after "ChkSave" was written.
+    // order the settings keep them. A sample time that is not an integer is stored as the
+    // one the last OK took.
     void restoreSettings(const SettingsStore& key);
     void storeSettings(SettingsStore& key) const;
 

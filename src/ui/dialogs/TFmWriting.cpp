@@ -53,6 +53,7 @@ TFmWriting::TFmWriting(QWidget* parent) : QDialog(parent)
 void TFmWriting::beginWrite(const QString& title, int maximum)
 {
     m_title->setText(title);
+    m_outcome.clear();
     m_bar->setMaximum(maximum);
     m_bar->setValue(m_bar->minimum());
     if (isVisible())
@@ -93,10 +94,10 @@ void TFmWriting::hideEvent(QHideEvent* event)
 
 void TFmWriting::Timer1Timer()
 {
-    if (m_bar->value() != m_bar->maximum())
+    if (m_bar->value() != m_bar->maximum() || m_outcome.isEmpty())
         return;
     m_ok->show();
-    m_title->setText(QStringLiteral("Complete!"));
+    m_title->setText(m_outcome);
     m_working->stop();
 }
 

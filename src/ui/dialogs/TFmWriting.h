@@ -9,9 +9,10 @@ class QProgressBar;
 class QPushButton;
 
 // "Write Recipe": the progress of a recipe write, one bar step per posted write. Modeless and
-// on top. `Timer1` looks once a second whether the bar is full and then shows "Complete!" and
-// the OK button; closing, by OK or the close box, only hides the dialog, stops the timer and
-// empties the bar. The write itself goes on without it.
+// on top. `Timer1` looks once a second whether the bar is full and the write has its outcome
+// (every value read back: "Complete!") and then shows it with the OK button; closing, by OK or the
+// close box, only hides the dialog, stops the timer and empties the bar. The write itself goes on
+// without it.
 class TFmWriting : public QDialog
 {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
     // write, so an old full bar can never read as this write being done.
     void beginWrite(const QString& title, int maximum);
     void setBarPosition(int position);
+    // The title the write ends with, once the page knows it.
+    void setOutcome(const QString& title) { m_outcome = title; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -41,4 +44,5 @@ private:
     QProgressBar* m_bar = nullptr;
     QPushButton* m_ok = nullptr;
     QTimer m_timer1;
+    QString m_outcome; // empty until the write has one
 };

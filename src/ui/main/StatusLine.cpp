@@ -16,8 +16,14 @@ QString statusLineText(const EngineStatistics& stats, const StatusSegments& segm
                            .arg(m)
                            .arg(line.answeringSlots())
                            .arg(line.slotStatistics.size());
+        // Lines on one port share its error; a long one, such as the hint to join the dialout
+        // group, is said once and named after that.
+        int same = 1;
+        while (same < m && stats.line(same).portError != line.portError)
+            ++same;
         if (!line.portError.isEmpty())
-            part += QStringLiteral(" (port error: %1)").arg(line.portError);
+            part += same < m ? QStringLiteral(" (port error: as Monitor%1)").arg(same)
+                             : QStringLiteral(" (port error: %1)").arg(line.portError);
         parts << part;
     }
     for (const auto& [key, text] : segments)
@@ -73,8 +79,11 @@ void StatusLine::showText()
 {
     const QString text = statusLineText(m_stats, m_segments);
     // Refreshed at every tick of the main window: unchanged, it is not laid out again.
-    if (text != this->text())
-        setText(text);
+    if (text == this->text())
+        return;
+    setText(text);
+    // The line is as wide as the window: a long message reads whole under the pointer.
+    setToolTip(text);
 }
 
 void StatusLine::mouseReleaseEvent(QMouseEvent* event)

@@ -25,6 +25,12 @@ const QColor LampOnBack(0, 206, 0);
 const QColor LampOffBack(109, 167, 231);
 
 constexpr int OutputMaximum = 1000;
+// The digital font as laid out, and what a value box leaves to its text: its frame, the edit's
+// own margin and a clear gap on either side. The longest texts a controller sends ("-199.9",
+// "-1999": five cells, the point takes none) do not fit at the laid-out size, and an edit
+// that is too narrow shows the end of its text, so "85.00" read "35.00".
+constexpr int DigitalPixels = 25;
+constexpr int ValueInset = 6;
 
 void setColours(QWidget* widget, QPalette::ColorRole backRole, const QColor& back,
                 QPalette::ColorRole textRole, const QColor& text)
@@ -159,7 +165,7 @@ void TController::buildTitleAndValues()
     m_title->setText(QStringLiteral("溫控點 01"));
 
     addLabel(this, "Label1", QStringLiteral("PV"), fonts::sans(16, true), 4, 29);
-    m_pv = addEdit(this, "TxtPV", QRect(29, 29, 81, 36), fonts::digital(25));
+    m_pv = addEdit(this, "TxtPV", QRect(29, 29, 81, 36), fonts::digital(DigitalPixels));
     m_pv->setReadOnly(true);
     setColours(m_pv, QPalette::Base, Qt::black, QPalette::Text, Qt::red);
 
@@ -171,7 +177,7 @@ void TController::buildTitleAndValues()
     m_link->setAttribute(Qt::WA_TranslucentBackground);
 
     addLabel(this, "Label2", QStringLiteral("SV"), fonts::sans(16, true), 4, 64);
-    m_sv = addEdit(this, "TxtSV", QRect(29, 64, 81, 36), fonts::digital(25));
+    m_sv = addEdit(this, "TxtSV", QRect(29, 64, 81, 36), fonts::digital(DigitalPixels));
     m_sv->setReadOnly(true);
     setColours(m_sv, QPalette::Base, Qt::black, QPalette::Text, Lime);
 }
@@ -193,9 +199,12 @@ void TController::buildLampsAndOutput()
     for (size_t i = 0; i < places.size(); ++i) {
         auto* lamp = new QLabel(QLatin1String(places[i].caption), this);
         lamp->setObjectName(QLatin1String(places[i].name));
-        lamp->setFont(fonts::sans(11));
         lamp->setAutoFillBackground(true);
         lamp->setGeometry(places[i].geometry);
+        // Arial 11 cut " OUT1" to "OUT:" in its 30 pixels: the narrow face keeps the size, and
+        // a clear pixel stays on either side whichever face the system has.
+        lamp->setFont(
+            fonts::fitted(fonts::narrow(11, false), lamp->text(), places[i].geometry.width() - 2));
         m_lamps[i] = lamp;
         m_lampOn[i] = -1;
         paintLamp(int(i), false);
@@ -289,10 +298,17 @@ QString TController::slotNumberText() const
 
 void TController::showValues(const QString& pv, const QString& sv, const QString& out)
 {
-    if (m_pv->text() != pv) {
+    if (m_pv->text() != pv || m_sv->text() != sv) {
+        // Both boxes at one size, the largest at which either text shows whole.
+        const int room = m_pv->width() - 2 * ValueInset;
+        const QFont forPv = fonts::fitted(fonts::digital(DigitalPixels), pv, room);
+        const QFont forSv = fonts::fitted(fonts::digital(DigitalPixels), sv, room);
+        const QFont& font = forPv.pixelSize() <= forSv.pixelSize() ? forPv : forSv;
+        if (font != m_pv->font()) {
+            m_pv->setFont(font);
+            m_sv->setFont(font);
+        }
         m_pv->setText(pv);
-    }
-    if (m_sv->text() != sv) {
         m_sv->setText(sv);
     }
     const bool link = !pv.isEmpty();

@@ -157,6 +157,9 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
+    // Rows lost at the cap stay on the status line until the operator has clicked it.
+    connect(m_statusLine, &StatusLine::clicked, m_recorder, &record::DataRecorder::acknowledgeLoss);
+    m_recorder->setKeepFile(core::homeFolder() + QStringLiteral("/record-waiting.dat"));
     startPublishing();
 }
 
@@ -262,6 +265,9 @@ void TFmHome::setProgramTitle(const QString& title)
 void TFmHome::setTilesLocked(bool locked)
 {
     m_monitorPage->setLocked(locked);
+    // A Set Controller dialog opened before the lock must not go on writing.
+    if (m_windows.FmSetPage)
+        m_windows.FmSetPage->setLocked(locked);
 }
 
 void TFmHome::switchPage(int pageButton)
@@ -427,6 +433,7 @@ void TFmHome::showEvent(QShowEvent* event)
         FormShow();
     } catch (const QuillmereError& error) {
         m_restoreError = error.message();
+        m_restoreErrorDetail = error.detail();
     } catch (const std::exception& error) {
         m_restoreError = QString::fromLocal8Bit(error.what());
     }

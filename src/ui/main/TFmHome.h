@@ -76,6 +76,7 @@ public:
     // The error that stopped the restore at the first showing, empty when it went through.
     // The program cannot run on half-restored settings: start-up ends it with this message.
     QString restoreError() const { return m_restoreError; }
+    QString restoreErrorDetail() const { return m_restoreErrorDetail; }
 
     // Handlers, named after their controls.
     void BtnStartClick();
@@ -108,6 +109,7 @@ private:
     void switchPage(int pageButton);
     void loadPicture(PageButton* button, const QString& file);
     void restoreHomeValues(SettingsStore& store);
+    QString storableId(int monitor, int slot);
     void startPublishing();
     void storeHomeValues(SettingsStore& store);
 
@@ -122,6 +124,7 @@ private:
     bool m_shownOnce = false;
     bool m_closing = false;
     QString m_restoreError;
+    QString m_restoreErrorDetail;
 
     QLabel* m_title = nullptr;         // Label2
     QLabel* m_version = nullptr;       // RzVersionInfoStatus4

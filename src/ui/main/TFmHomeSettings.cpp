@@ -2,6 +2,7 @@
 // tiles, the recipe edits and of each dialog, each key followed by its dialog's confirm
 // operation, so the engine and the dialogs start exactly as if the operator had pressed OK.
 #include "core/Conversions.h"
+#include "core/QuillmereError.h"
 #include "record/DataRecorder.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
@@ -64,6 +65,8 @@ void TFmHome::FormShow()
 
     // Recording never runs before Start, whatever "ChkSave" holds.
     m_recorder->switchTimer(false);
+    // Rows the last close could not write go to the folder just restored.
+    m_recorder->takeBack();
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
@@ -109,7 +112,8 @@ void TFmHome::FormClose()
 
     // The chart timer first, then the record timer, then TmrHome.
     m_chartPage->stopSampling();
-    m_recorder->switchTimer(false);
+    // Writes what waits, or keeps it in the home for the next start.
+    m_recorder->finish();
     m_tmrHome->stop();
     m_engine->Stop();
     // The broker hears "offline" from us, not only as the last will.
@@ -120,13 +124,28 @@ void TFmHome::FormClose()
         dialog->hide();
 }
 
+QString TFmHome::storableId(int m, int n)
+{
+    const QString text = tile(m, n)->idText();
+    try {
+        core::toInteger(text);
+        return text;
+    } catch (const QuillmereError&) {
+        StationModel& model = m_engine->model();
+        QMutexLocker lock(&model.mutex);
+        return QString::number(model.station(m, n).StationId);
+    }
+}
+
 void TFmHome::storeHomeValues(SettingsStore& store)
 {
     for (int n = 1; n <= SlotCount; ++n) {
         for (int m = 1; m <= MonitorCount; ++m)
             store.writeString(slotValue("UnitTitle", m, n), tile(m, n)->titleText());
+        // The box takes digits only, but a number past the integer range or a pasted text
+        // would stop the next start: the slot's station ID in force goes in its place.
         for (int m = 1; m <= MonitorCount; ++m)
-            store.writeString(slotValue("ID", m, n), tile(m, n)->idText());
+            store.writeString(slotValue("ID", m, n), storableId(m, n));
         for (int m = 1; m <= MonitorCount; ++m)
             store.writeString(slotValue("Recipe", m, n), recipeEdit(m, n)->text());
     }

@@ -8,6 +8,7 @@
 #include "ui/dialogs/TFmWriting.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +23,7 @@ constexpr TAddress SvCode = 0;
 const char* const Letters = "ABC";
 
 const QString SaveCaption = QStringLiteral("Save Recive");
+const QString SaveTitle = QStringLiteral("儲存配方");
 const QString LoadCaption = QStringLiteral("Load Recipe");
 const QString Filter = QStringLiteral("Text Files(*.txt)");
 const QString Extension = QStringLiteral(".txt");
@@ -67,12 +69,19 @@ TRecipePage::TRecipePage(DialogService& dialogs, TCommController& engine, QWidge
     connect(m_writeButtons[1], &QPushButton::clicked, this, &TRecipePage::BtnWriteBClick);
     connect(m_writeButtons[2], &QPushButton::clicked, this, &TRecipePage::BtnWriteCClick);
     connect(m_writeButtons[3], &QPushButton::clicked, this, &TRecipePage::BtnWriteAllClick);
+    m_writeButtons[3]->installEventFilter(this); // Load follows it, see eventFilter
 
     m_tmrWrite.setObjectName(QStringLiteral("TmrRecipeWrite"));
     m_tmrWrite.setParent(this);
     m_tmrWrite.setSingleShot(true);
     m_tmrWrite.setInterval(WaitMs);
     connect(&m_tmrWrite, &QTimer::timeout, this, &TRecipePage::TmrRecipeWriteTimer);
+
+    m_confirmWindow.setParent(this);
+    m_confirmWindow.setSingleShot(true);
+    m_confirmWindow.setInterval(ConfirmWindowMs);
+    connect(&m_confirmWindow, &QTimer::timeout, this, &TRecipePage::finishWrite);
+    connect(&m_engine, &TCommController::writeResult, this, &TRecipePage::engineWriteResult);
 }
 
 void TRecipePage::buildHeader()
@@ -98,8 +107,8 @@ void TRecipePage::buildHeader()
 
     connect(addButton("BtnSaveRecipe", QStringLiteral("SAVE"), {560, 10, 100, 32}),
             &QPushButton::clicked, this, &TRecipePage::BtnSaveRecipeClick);
-    connect(addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32}),
-            &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
+    m_loadButton = addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32});
+    connect(m_loadButton, &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
 }
 
 QPushButton* TRecipePage::addButton(const char* name, const QString& caption, const QRect& place)
@@ -140,11 +149,18 @@ void TRecipePage::BtnSaveRecipeClick()
                           DialogService::Icon::Error);
         return;
     }
-    QString path = m_dialogs.saveFileName(window(), QStringLiteral("儲存配方"), m_folder, Filter);
+    QString path = m_dialogs.saveFileName(window(), SaveTitle, m_folder, Filter);
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
+    if (QFileInfo(path).suffix().isEmpty()) {
         path += Extension; // the dialog's default extension
+        // The dialog asked about the name as typed, not about the one with ".txt" added.
+        if (QFileInfo::exists(path) &&
+            !m_dialogs.confirm(window(), SaveTitle,
+                               QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                   .arg(QFileInfo(path).fileName())))
+            return;
+    }
     if (const QString error = recipe::saveRecipeFile(path, recipe::recipeFileBytes(texts));
         !error.isEmpty()) {
         m_dialogs.message(window(), SaveCaption, error, DialogService::Icon::Error);
@@ -153,6 +169,15 @@ void TRecipePage::BtnSaveRecipeClick()
     m_name->setText(recipe::recipeName(path));
     m_dialogs.message(window(), SaveCaption, QStringLiteral("Complete!"),
                       DialogService::Icon::Information);
+}
+
+bool TRecipePage::eventFilter(QObject* watched, QEvent* event)
+{
+    // Load waits while a recipe write runs, exactly as long as the write buttons do: a load in
+    // the middle would write the first slots from one recipe and the rest from another.
+    if (watched == m_writeButtons[3] && event->type() == QEvent::EnabledChange)
+        m_loadButton->setEnabled(m_writeButtons[3]->isEnabledTo(this));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TRecipePage::BtnLoadRecipeClick()
@@ -167,6 +192,14 @@ void TRecipePage::BtnLoadRecipeClick()
     if (const QString error = recipe::readRecipeFile(path, bytes); !error.isEmpty()) {
         // The edits keep what they held, and so does the name that says where they came from.
         m_dialogs.message(window(), LoadCaption, error, DialogService::Icon::Error);
+        return;
+    }
+    // Any other file would put values under the wrong slots: it loads nothing.
+    if (const QString fault = recipe::recipeFault(bytes); !fault.isEmpty()) {
+        m_dialogs.message(window(), QStringLiteral("error"),
+                          QStringLiteral("The recipe file %1 %2. Nothing was loaded.")
+                              .arg(QDir::toNativeSeparators(path), fault),
+                          DialogService::Icon::Error);
         return;
     }
     m_name->setText(recipe::recipeName(path));
@@ -186,6 +219,7 @@ void TRecipePage::startWrite(int monitor)
     m_firstMonitor = monitor == 0 ? 1 : monitor;
     m_count = monitor == 0 ? 30 : 10;
     m_next = 0;
+    m_problems.clear();
     for (QPushButton* button : m_writeButtons)
         button->setEnabled(false);
     if (m_writing)
@@ -194,6 +228,11 @@ void TRecipePage::startWrite(int monitor)
                          : QStringLiteral("Write to Controllers of Monitor%1....").arg(monitor),
             m_count);
     TmrRecipeWriteTimer();
+}
+
+QString TRecipePage::slotName(int monitor, int slot) const
+{
+    return QStringLiteral("SV %1 of Monitor%2").arg(slot, 2, 10, QLatin1Char('0')).arg(monitor);
 }
 
 void TRecipePage::TmrRecipeWriteTimer()
@@ -211,12 +250,52 @@ void TRecipePage::TmrRecipeWriteTimer()
         const int m = m_firstMonitor + m_next / 10;
         const int s = m_next % 10 + 1;
         // Read now: a value changed during the write counts for the slots still to come.
-        m_engine.RequestWrite(m, s, SvCode, recipeEdit(m, s)->text());
+        const QString text = recipeEdit(m, s)->text();
+        // Checked as the engine will convert it: a value it would drop is named at the end
+        // instead of passing for written.
+        if (const QString reason = m_engine.checkWrite(m, s, SvCode, text); !reason.isEmpty())
+            m_problems << QStringLiteral("%1: %2").arg(slotName(m, s), reason);
+        else
+            m_outstanding[m_engine.RequestWrite(m, s, SvCode, text)] = slotName(m, s);
         ++m_next;
         if (m_writing)
             m_writing->setBarPosition(m_next);
     }
-    // The last write may still be pending in the engine; the next write waits for it.
+    if (m_outstanding.empty())
+        finishWrite();
+    else
+        m_confirmWindow.start();
+}
+
+void TRecipePage::engineWriteResult(const WriteResult& result)
+{
+    const auto it = m_outstanding.find(result.write.id);
+    if (it == m_outstanding.end() || result.outcome == WriteResult::Sent)
+        return;
+    if (result.outcome != WriteResult::Confirmed)
+        m_problems << QStringLiteral("%1: %2").arg(it->second, result.reason);
+    m_outstanding.erase(it);
+    if (m_outstanding.empty() && m_next >= m_count)
+        finishWrite();
+}
+
+void TRecipePage::finishWrite()
+{
+    m_confirmWindow.stop();
+    for (const auto& [id, name] : m_outstanding)
+        m_problems << QStringLiteral("%1: not read back within %2 s")
+                          .arg(name)
+                          .arg(ConfirmWindowMs / 1000);
+    m_outstanding.clear();
+    m_next = m_count;
     for (QPushButton* button : m_writeButtons)
         button->setEnabled(true);
+    if (m_writing)
+        m_writing->setOutcome(m_problems.isEmpty() ? QStringLiteral("Complete!")
+                                                   : QStringLiteral("Not all values were written"));
+    if (!m_problems.isEmpty())
+        m_dialogs.message(window(), QStringLiteral("Write Recipe"),
+                          QStringLiteral("These set values were not written or not confirmed:\n") +
+                              m_problems.join(u'\n'),
+                          DialogService::Icon::Warning);
 }

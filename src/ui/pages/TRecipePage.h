@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <map>
 
 class DialogService;
 class QLabel;
@@ -10,11 +11,14 @@ class QLineEdit;
 class QPushButton;
 class TCommController;
 class TFmWriting;
+struct WriteResult;
 
 // The recipe page (`Panel4`): one set value per controller slot in the edits `TxtRecipeA1` ..
 // `TxtRecipeC10`, grouped by Monitor. The edits are restored and stored with the settings;
 // SAVE and Load keep them in files of the recipe folder, and the write buttons post them to
-// the controllers as set values, one pending write at a time.
+// the controllers as set values, one pending write at a time. A write is done when every
+// slot has read its new set value back; otherwise one message says which slots did not take
+// their value, and why.
 class TRecipePage : public QWidget
 {
     Q_OBJECT
@@ -28,7 +32,13 @@ public:
 
     // RecipeEdits: Monitor 1..3, slot 1..10.
     QLineEdit* recipeEdit(int monitor, int slot) const;
-    bool isWriting() const { return m_next < m_count; }
+    // From the press until every written slot has read its value back or the time for that
+    // is over.
+    bool isWriting() const { return m_next < m_count || !m_outstanding.empty(); }
+
+    // How long after the last post the written slots have to read their new set values back:
+    // a poll cycle of thirty slots at 2400 baud, with silent controllers, fits in it.
+    static constexpr int ConfirmWindowMs = 30000;
 
     // Handlers, named after their controls.
     void BtnSaveRecipeClick();
@@ -38,6 +48,9 @@ public:
     void BtnWriteCClick() { startWrite(3); }
     void BtnWriteAllClick() { startWrite(0); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildHeader();
     QPushButton* addButton(const char* name, const QString& caption, const QRect& place);
@@ -46,6 +59,10 @@ private:
     void startWrite(int monitor);
     // Posts every write it can and waits `TmrRecipeWrite` out while one is still pending.
     void TmrRecipeWriteTimer();
+    void engineWriteResult(const WriteResult& result);
+    // Every post done and every answer in (or the window over): "Complete!" or the message.
+    void finishWrite();
+    QString slotName(int monitor, int slot) const;
 
     DialogService& m_dialogs;
     TCommController& m_engine;
@@ -53,6 +70,7 @@ private:
     QString m_folder;
     std::array<std::array<QLineEdit*, 10>, 3> m_edits{};
     QLabel* m_name = nullptr;                     // LbRecipeName
+    QPushButton* m_loadButton = nullptr;          // BtnLoadRecipe
     std::array<QPushButton*, 4> m_writeButtons{}; // BtnWriteA, B, C, BtnWriteAll
 
     // The running write: posts m_next .. m_count - 1 of the range that starts at Monitor
@@ -61,4 +79,8 @@ private:
     int m_firstMonitor = 1;
     int m_next = 0;
     int m_count = 0;
+    // Posted writes still waiting to be sent or read back: id -> "SV 04 of Monitor1".
+    std::map<quint64, QString> m_outstanding;
+    QStringList m_problems; // one line per slot that did not take its value
+    QTimer m_confirmWindow;
 };

@@ -1,6 +1,5 @@
 #include "ui/params/TFmSetPage.h"
 
-#include "core/Conversions.h"
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "engine/WriteConversion.h"
@@ -57,10 +56,8 @@ QLabel* addHeaderLabel(QWidget* parent, const char* name, const QString& text, c
 
 } // namespace
 
-TFmSetPage::TFmSetPage(DialogService& dialogs, TCommController& engine,
-                       std::function<int()> currentMonitor, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs), m_engine(engine),
-      m_currentMonitor(std::move(currentMonitor))
+TFmSetPage::TFmSetPage(DialogService& dialogs, TCommController& engine, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_engine(engine)
 {
     setObjectName(QStringLiteral("FmSetPage"));
     setWindowTitle(QStringLiteral("Set Controller"));
@@ -97,6 +94,7 @@ TFmSetPage::TFmSetPage(DialogService& dialogs, TCommController& engine,
         }
     }
     m_tabs->setCurrentIndex(0);
+    connect(&m_engine, &TCommController::writeResult, this, &TFmSetPage::engineWriteResult);
 }
 
 void TFmSetPage::buildHeader()
@@ -114,6 +112,13 @@ void TFmSetPage::setTarget(const QString& panel, const QString& slotNumber, cons
     m_panel->setText(panel);
     m_no->setText(slotNumber);
     m_id->setText(id);
+}
+
+void TFmSetPage::setLocked(bool locked)
+{
+    m_locked = locked;
+    if (locked)
+        hide();
 }
 
 void TFmSetPage::WritwL1Click()
@@ -171,6 +176,13 @@ void TFmSetPage::KeyBack(TabId tab)
 
 void TFmSetPage::write(TabId tab)
 {
+    if (m_locked) {
+        m_dialogs.message(this, QStringLiteral("System Message"),
+                          QStringLiteral("Password has been locked: nothing is written to the "
+                                         "controllers until the lock is lifted"),
+                          DialogService::Icon::Warning);
+        return;
+    }
     SetPageTab& sheet = page(tab);
     QLineEdit* edit = sheet.valueEdit();
     const ParameterEntry* entry = sheet.selectedEntry();
@@ -195,10 +207,49 @@ void TFmSetPage::write(TabId tab)
     // A chooser that shows no item has no value; writing a guess would be worse than nothing.
     if (!valueText)
         return;
-    const int slot = core::toInteger(m_no->text());
-    m_engine.RequestWrite(m_currentMonitor(), slot, m_selectedCode, *valueText);
+    // The controller the header shows, not the page the main window shows now.
+    bool ok = false;
+    const int monitor = m_panel->text().toInt(&ok);
+    const int slot = ok ? m_no->text().toInt(&ok) : 0;
+    const int shownId = m_id->text().toInt(&ok);
+    const int station = ok ? shownId : -1;
+    const QString parameter = QLatin1String(entry->name);
+    if (const QString reason =
+            m_engine.checkWrite(monitor, slot, m_selectedCode, *valueText, station);
+        !reason.isEmpty()) {
+        // The edit keeps the text, so that the operator can see and mend it.
+        refuseWrite(parameter, *valueText, monitor, slot, station, reason);
+        return;
+    }
+    m_posted[m_engine.RequestWrite(monitor, slot, m_selectedCode, *valueText, station)] = parameter;
     if (edit)
         edit->clear();
+}
+
+void TFmSetPage::refuseWrite(const QString& parameter, const QString& valueText, int monitor,
+                             int slot, int station, const QString& reason)
+{
+    refuse(QStringLiteral("%1 '%2' was not written to Monitor%3, controller %4, ID %5: %6.")
+               .arg(parameter, valueText)
+               .arg(monitor)
+               .arg(slot, 2, 10, QLatin1Char('0'))
+               .arg(station)
+               .arg(reason));
+}
+
+void TFmSetPage::engineWriteResult(const WriteResult& result)
+{
+    // Sent or refused ends what the dialog follows; a later read-back is not its business.
+    if (result.outcome != WriteResult::Sent && result.outcome != WriteResult::Refused)
+        return;
+    const auto posted = m_posted.find(result.write.id);
+    if (posted == m_posted.end())
+        return;
+    const QString parameter = posted->second;
+    m_posted.erase(posted);
+    if (result.outcome == WriteResult::Refused)
+        refuseWrite(parameter, result.write.valueText, result.write.monitor, result.write.slot,
+                    result.station, result.reason);
 }
 
 bool TFmSetPage::checkKeypadValue(QLineEdit& edit, bool keypadParameter)

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 #include <array>
-#include <functional>
+#include <map>
 
 class DialogService;
 class QLabel;
@@ -13,25 +13,28 @@ class QLineEdit;
 class QTabWidget;
 class SetPageTab;
 class TCommController;
+struct WriteResult;
 
 // "Set Controller": writes one controller parameter at a time to the controller whose SET
 // button opened it. Six tabs of parameters from the catalogue, each value keyed in on an
 // on-screen keypad or picked from choosers; Levels 1 and 2 check the number first. A write is
-// handed to the engine and nothing is read back: clearing the value edit is the only sign.
+// handed to the engine and nothing is read back: clearing the value edit is the only sign of
+// success. A write the engine cannot carry out (a station it must not address, a value the
+// controller cannot hold) is refused with a message, before it is posted or when its turn comes.
 // Created once and only hidden when closed, so every entry survives until the program ends.
 class TFmSetPage : public QDialog
 {
     Q_OBJECT
 
 public:
-    // `currentMonitor` tells the main window's CurrentMonitor; it is asked at every Write,
-    // since the operator may have changed pages since the dialog was opened.
-    TFmSetPage(DialogService& dialogs, TCommController& engine, std::function<int()> currentMonitor,
-               QWidget* parent = nullptr);
+    TFmSetPage(DialogService& dialogs, TCommController& engine, QWidget* parent = nullptr);
 
-    // The header after a SET button: `LbPanel` (Monitor, shown only), `LbNO` (the two-digit
-    // slot number that every write goes to) and `LbID` (station ID, shown only).
+    // The header after a SET button: `LbPanel` (Monitor), `LbNO` (the two-digit slot number)
+    // and `LbID` (station ID). Every write goes to the controller the header shows, whatever
+    // page the main window has turned to since.
     void setTarget(const QString& panel, const QString& slotNumber, const QString& id);
+    // The operator lock: locking hides the dialog, and no write goes out until it is lifted.
+    void setLocked(bool locked);
 
     void WritwL1Click();
     void WritwL2Click();
@@ -54,12 +57,17 @@ private:
     // Levels 1 and 2: the checks before a write, in their order; false when one refused.
     bool checkKeypadValue(QLineEdit& edit, bool keypadParameter);
     void refuse(const QString& text);
+    void refuseWrite(const QString& parameter, const QString& valueText, int monitor, int slot,
+                     int station, const QString& reason);
+    void engineWriteResult(const WriteResult& result);
     SetPageTab& page(params::TabId tab) const { return *m_pages[size_t(tab)]; }
 
     DialogService& m_dialogs;
     TCommController& m_engine;
-    std::function<int()> m_currentMonitor;
     TAddress m_selectedCode = 0;
+    bool m_locked = false;
+    // This dialog's writes not yet sent or refused by the engine: id -> parameter name.
+    std::map<quint64, QString> m_posted;
 
     QLabel* m_panel = nullptr; // LbPanel
     QLabel* m_no = nullptr;    // LbNO
