@@ -1,5 +1,9 @@
 #include "alarms/AlarmCountTable.h"
 
+#include "core/QuillmereError.h"
+#include "engine/StationModel.h"
+
+#include <QSet>
 #include <QSqlRecord>
 
 namespace alarms {
@@ -14,7 +18,28 @@ QString twoDigits(int n)
 
 AlarmCountTable::AlarmCountTable(const QString& connectionName) : m_db(connectionName)
 {
-    m_db.exec(QStringLiteral("SELECT AlarmCount, Panel, ControllerNO FROM DbAlmCount WHERE 1 = 0"));
+    // The program only ever updates rows: a slot without its row would count nothing, in
+    // silence, for the whole run.
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT Panel, ControllerNO FROM DbAlmCount"));
+    QSet<QString> present;
+    while (query.next())
+        present << query.value(0).toString() + QLatin1Char('/') + query.value(1).toString();
+    QStringList missing;
+    for (int m = 1; m <= MonitorCount; ++m)
+        for (int s = 1; s <= SlotCount; ++s)
+            if (!present.contains(twoDigits(m) + QLatin1Char('/') + twoDigits(s)))
+                missing << twoDigits(m) + QLatin1Char('/') + twoDigits(s);
+    if (!missing.isEmpty()) {
+        throw QuillmereError(
+            QStringLiteral("The alarm count table DbAlmCount of %1 lacks %2 of its 30 rows "
+                           "(Panel/ControllerNO %3): alarms of those controllers could not be "
+                           "counted. Make the table again with alarm-tables.sql.")
+                .arg(connectionName)
+                .arg(missing.size())
+                .arg(missing.size() > 5
+                         ? missing.mid(0, 5).join(QStringLiteral(", ")) + QStringLiteral(", ...")
+                         : missing.join(QStringLiteral(", "))));
+    }
 }
 
 void AlarmCountTable::resetAll()

@@ -22,6 +22,7 @@ struct AlarmCountRow
 class AlarmCountTable
 {
 public:
+    // Raises, naming the table, when it lacks any of its thirty (Panel, ControllerNO) rows.
     explicit AlarmCountTable(const QString& connectionName = DbAlarmCount);
 
     // Start-up: every count back to "00".

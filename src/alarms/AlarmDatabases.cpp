@@ -6,9 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 #include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
 
 namespace alarms {
 namespace {
@@ -64,7 +68,53 @@ DatabaseConfig readConfig(const QString& name, const QString& home)
     config.port = ok ? port : -1;
     if (config.driver == QLatin1String("QSQLITE"))
         config.database = QDir(home).absoluteFilePath(config.database);
+    // The password of a shared server is the plant's: a file anyone on this machine can read
+    // gives it to all of them.
+    if (!config.password.isEmpty() &&
+        (QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther))) {
+        throw QuillmereError(QStringLiteral("%1 holds the password of %2 but others can read the "
+                                            "file: it is refused (chmod 600 it)")
+                                 .arg(QDir::toNativeSeparators(path), name));
+    }
     return config;
+}
+
+// The option `key` (a libpq keyword, or a server setting inside `options`) named in the
+// options typed into databases.ini.
+bool optionNamed(const QString& options, const QString& key)
+{
+    return options.contains(QRegularExpression(QStringLiteral("\\b%1\\s*=").arg(key)));
+}
+
+// Every wait of a connection bounded, unless databases.ini says otherwise. All database work
+// is on the user-interface thread, so a wait here is a frozen window.
+QString boundedOptions(const QString& driver, const QString& typed)
+{
+    QStringList options;
+    if (!typed.trimmed().isEmpty())
+        options << typed.trimmed();
+    const QList<std::pair<QString, QString>> defaults =
+        driver == QLatin1String("QPSQL")
+            ? QList<std::pair<QString, QString>>{{QStringLiteral("connect_timeout"),
+                                                  QString::number(ConnectTimeoutS)},
+                                                 {QStringLiteral("keepalives"),
+                                                  QStringLiteral("1")},
+                                                 {QStringLiteral("keepalives_idle"),
+                                                  QString::number(KeepaliveIdleS)},
+                                                 {QStringLiteral("keepalives_interval"),
+                                                  QString::number(KeepaliveIntervalS)},
+                                                 {QStringLiteral("keepalives_count"),
+                                                  QString::number(KeepaliveCount)},
+                                                 {QStringLiteral("tcp_user_timeout"),
+                                                  QString::number(TcpUserTimeoutMs)}}
+        : driver == QLatin1String("QSQLITE")
+            ? QList<std::pair<QString, QString>>{{QStringLiteral("QSQLITE_BUSY_TIMEOUT"),
+                                                  QString::number(SqliteBusyTimeoutMs)}}
+            : QList<std::pair<QString, QString>>{};
+    for (const auto& [key, value] : defaults)
+        if (!optionNamed(typed, key))
+            options << key + QLatin1Char('=') + value;
+    return options.join(QLatin1Char(';'));
 }
 
 // The default file is made beside its final name and renamed only when its table is
@@ -107,8 +157,10 @@ bool seedDefaultDatabases(const QString& home)
         QDir().mkpath(home);
         QSaveFile file(iniPath);
         const QByteArray bytes = defaultIni().toUtf8();
-        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-              file.flush() && file.commit())) {
+        // Private from the start: the plant types its server password into this file.
+        if (!(file.open(QIODevice::WriteOnly) &&
+              file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+              file.write(bytes) == bytes.size() && file.flush() && file.commit())) {
             throw QuillmereError(QStringLiteral("%1: the database settings cannot be written (%2)")
                                      .arg(QDir::toNativeSeparators(iniPath), file.errorString()));
         }
@@ -133,13 +185,76 @@ bool seedDefaultDatabases(const QString& home)
     return created;
 }
 
+QString openSession(QSqlDatabase& db)
+{
+    if (!db.open())
+        return db.lastError().text();
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return {};
+    // Server settings, so they are set on the session once it is there.
+    const QList<std::pair<QString, int>> limits{
+        {QStringLiteral("statement_timeout"), StatementTimeoutMs},
+        {QStringLiteral("lock_timeout"), LockTimeoutMs}};
+    for (const auto& [key, ms] : limits) {
+        if (optionNamed(db.connectOptions(), key))
+            continue;
+        QSqlQuery set(db);
+        if (!set.exec(QStringLiteral("SET %1 = %2").arg(key).arg(ms))) {
+            const QString message = set.lastError().text();
+            db.close();
+            return message;
+        }
+    }
+    return {};
+}
+
+std::function<QString()> reachabilityCheck(const QString& name)
+{
+    const QSqlDatabase db = QSqlDatabase::database(name, false);
+    const QString driver = db.driverName(), host = db.hostName(), database = db.databaseName(),
+                  user = db.userName(), password = db.password(), options = db.connectOptions();
+    const int port = db.port();
+    return [=]() -> QString {
+        static std::atomic<int> serial{0};
+        const QString probe = name + QStringLiteral("-reachable-%1").arg(++serial);
+        QString message;
+        {
+            QSqlDatabase check = QSqlDatabase::addDatabase(driver, probe);
+            check.setHostName(host);
+            check.setPort(port);
+            check.setDatabaseName(database);
+            check.setUserName(user);
+            check.setPassword(password);
+            check.setConnectOptions(options);
+            if (!check.open())
+                message = check.lastError().databaseText().trimmed();
+            if (message.isEmpty() && !check.isOpen())
+                message = check.lastError().text().trimmed();
+            check.close();
+        }
+        QSqlDatabase::removeDatabase(probe);
+        return message;
+    };
+}
+
+bool sharesTheSettingsDatabase(const QString& home)
+{
+    const DatabaseConfig settings = readConfig(DbAlarmInfo, home);
+    const DatabaseConfig counts = readConfig(DbAlarmCount, home);
+    return counts.driver == QLatin1String("QPSQL") && counts.driver == settings.driver &&
+           counts.host == settings.host && counts.port == settings.port &&
+           counts.database == settings.database;
+}
+
 QSqlDatabase openDatabase(const QString& name, const QString& home)
 {
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (db.isOpen() || db.open())
+        if (db.isOpen())
             return db;
-        const QString message = db.lastError().text();
+        const QString message = openSession(db);
+        if (message.isEmpty())
+            return db;
         db = {};
         QSqlDatabase::removeDatabase(name);
         throw QuillmereError(message);
@@ -161,10 +276,10 @@ QSqlDatabase openDatabase(const QString& name, const QString& home)
         db.setPort(config.port);
         db.setUserName(config.user);
         db.setPassword(config.password);
-        db.setConnectOptions(config.options);
-        if (db.open())
+        db.setConnectOptions(boundedOptions(config.driver, config.options));
+        message = openSession(db);
+        if (message.isEmpty())
             return db;
-        message = db.lastError().text();
     }
     // Not kept half-made: the next attempt reads the ini again.
     QSqlDatabase::removeDatabase(name);

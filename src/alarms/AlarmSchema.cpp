@@ -3,7 +3,6 @@
 #include "core/QuillmereError.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -26,11 +25,25 @@ QStringList section(const QString& table)
         else if (inside && !line.startsWith(QLatin1String("--")))
             text += line + QLatin1Char('\n');
     }
+    // Split at the semicolons outside a $$ function body.
     QStringList statements;
-    for (const QString& statement : text.split(QLatin1Char(';'))) {
-        if (!statement.trimmed().isEmpty())
-            statements << statement.trimmed();
+    QString statement;
+    bool inBody = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.mid(i, 2) == QLatin1String("$$")) {
+            inBody = !inBody;
+            statement += QStringLiteral("$$");
+            ++i;
+        } else if (text[i] == QLatin1Char(';') && !inBody) {
+            if (!statement.trimmed().isEmpty())
+                statements << statement.trimmed();
+            statement.clear();
+        } else {
+            statement += text[i];
+        }
     }
+    if (!statement.trimmed().isEmpty())
+        statements << statement.trimmed();
     return statements;
 }
 
@@ -39,6 +52,11 @@ QStringList section(const QString& table)
 QStringList settingsTableStatements()
 {
     return section(QStringLiteral("DbAlarm"));
+}
+
+QStringList settingsNotifyStatements()
+{
+    return section(QStringLiteral("DbAlarmNotify"));
 }
 
 QStringList countTableStatements()

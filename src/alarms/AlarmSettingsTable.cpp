@@ -4,7 +4,9 @@
 #include "core/Conversions.h"
 #include "engine/StationModel.h"
 
+#include <QHash>
 #include <QMutexLocker>
+#include <QSqlDriver>
 #include <QSqlRecord>
 
 namespace alarms {
@@ -66,7 +68,8 @@ QVariantMap rowParameters(const AlarmSettingValues& values)
 
 } // namespace
 
-AlarmSettingsTable::AlarmSettingsTable(const QString& connectionName) : m_db(connectionName)
+AlarmSettingsTable::AlarmSettingsTable(const QString& connectionName)
+    : m_name(connectionName), m_db(connectionName)
 {
     m_db.exec(QStringLiteral("SELECT ") + Columns + QStringLiteral(" FROM DbAlarm WHERE 1 = 0"));
 }
@@ -100,6 +103,50 @@ void AlarmSettingsTable::loadInto(StationModel& model)
         record.LowLimitText = row.LAlarm;
         record.AlarmAtFirst = row.alarmAtFirst();
     }
+}
+
+QList<AlarmSetting> AlarmSettingsTable::reloadInto(StationModel& model,
+                                                   const QList<AlarmSetting>& before)
+{
+    const QList<AlarmSetting> after = rows();
+    QHash<QString, AlarmSetting> old;
+    for (const AlarmSetting& row : before)
+        old.insert(row.Panel + QLatin1Char('/') + row.ControllerNO, row);
+    for (const AlarmSetting& row : after) {
+        const auto it = old.constFind(row.Panel + QLatin1Char('/') + row.ControllerNO);
+        const bool same = it != old.constEnd() && it->HAlarm == row.HAlarm &&
+                          it->LAlarm == row.LAlarm && it->FirstAlarm == row.FirstAlarm;
+        // A changed setting starts counting afresh, as a change stored here does; the slots
+        // nobody touched keep their latches and counts.
+        if (!same)
+            setSlot(model, row.monitor(), row.slot(), row.HAlarm, row.LAlarm, row.alarmAtFirst());
+        old.remove(row.Panel + QLatin1Char('/') + row.ControllerNO);
+    }
+    for (const AlarmSetting& gone : std::as_const(old))
+        setSlot(model, gone.monitor(), gone.slot(), {}, {}, false);
+    return after;
+}
+
+bool AlarmSettingsTable::watchChanges(const std::function<void()>& changed)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return false;
+    QSqlDriver* driver = db.driver();
+    // Our own changes are in the model already; another session's are read again. The
+    // context is the driver: the connection goes with it.
+    QObject::connect(
+        driver, &QSqlDriver::notification, driver,
+        [changed](const QString& name, QSqlDriver::NotificationSource source, const QVariant&) {
+            if (name == ChangeChannel && source != QSqlDriver::SelfSource)
+                changed();
+        });
+    // A closed connection has forgotten its LISTEN, and what changed meanwhile was never told.
+    m_db.setOnOpen([changed](QSqlDatabase& reopened) {
+        reopened.driver()->subscribeToNotification(ChangeChannel);
+        changed();
+    });
+    return driver->subscribeToNotification(ChangeChannel);
 }
 
 void AlarmSettingsTable::insert(const AlarmSettingValues& values, StationModel& model)

@@ -28,6 +28,18 @@ public:
     // 1..10 are skipped. Latches and counts are left alone.
     void loadInto(StationModel& model);
 
+    // A change made elsewhere (another workstation): reads the table again and puts into the
+    // model what differs from `before` (what this program listed last): changed or new rows
+    // as a stored change does (latches cleared, count 0), rows gone as a delete does; slots
+    // whose setting is unchanged are left alone. The rows now in the table.
+    QList<AlarmSetting> reloadInto(StationModel& model, const QList<AlarmSetting>& before);
+
+    // On PostgreSQL: `changed` runs when another session has changed the table (the trigger of
+    // alarm-tables.sql notifies ChangeChannel) and after every reconnect, since changes made
+    // while the connection was down were never told. False on a database without it.
+    bool watchChanges(const std::function<void()>& changed);
+    static inline const QString ChangeChannel = QStringLiteral("dbalarm_changed");
+
     // Add: stores one row; on success the slot gets its limits, its latches cleared and its
     // count 0. A key stored already raises DuplicateAlarmSetting (the database's refusal);
     // a key that is not an integer raises the integer conversion error; nothing is stored then.
@@ -45,7 +57,11 @@ public:
     // Delete All: removes every row at once (all or nothing) and clears their slots.
     void removeAll(StationModel& model);
 
+    // The connection: for the periodic check of a server connection.
+    SqlConnection& connection() { return m_db; }
+
 private:
+    QString m_name;
     SqlConnection m_db;
 };
 

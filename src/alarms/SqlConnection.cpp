@@ -2,6 +2,8 @@
 
 #include "core/QuillmereError.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QSqlError>
 
 namespace alarms {
@@ -13,10 +15,38 @@ QSqlDatabase SqlConnection::database()
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (!db.isValid())
         throw QuillmereError(QStringLiteral("The database %1 is not open").arg(m_name));
-    // Closed after its connection was lost: the server may be back by now.
-    if (!db.isOpen() && !db.open())
-        fail(db.lastError());
+    if (db.isOpen())
+        return db;
+    // Closed after its connection was lost. A server that did not answer the last attempt is
+    // not asked again at every operation: each attempt may cost the window the connect
+    // timeout.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (m_retryAt.isValid() && now < m_retryAt) {
+        throw QuillmereError(
+            QStringLiteral("The database %1 cannot be reached (%2); the next attempt is at %3")
+                .arg(m_name, m_unreachable,
+                     QLocale::system().toString(m_retryAt.toLocalTime().time(),
+                                                QLocale::LongFormat)));
+    }
+    const QString message = openSession(db);
+    if (!message.isEmpty()) {
+        m_retryAt = now.addMSecs(RetryPauseMs);
+        m_unreachable = errorText(db.lastError());
+        if (m_unreachable.isEmpty())
+            m_unreachable = message.trimmed();
+        m_lastError = db.lastError();
+        throw QuillmereError(m_unreachable);
+    }
+    m_retryAt = {};
+    m_unreachable.clear();
+    if (m_onOpen)
+        m_onOpen(db);
     return db;
+}
+
+bool SqlConnection::isOpen() const
+{
+    return QSqlDatabase::database(m_name, false).isOpen();
 }
 
 QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)
@@ -24,11 +54,24 @@ QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)
     QSqlDatabase db = database();
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        fail(query.lastError());
-    for (auto it = parameters.cbegin(); it != parameters.cend(); ++it)
-        query.bindValue(QLatin1Char(':') + it.key(), it.value());
-    if (!query.exec())
+    // The prepare is a round trip to the server as well.
+    m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+    bool done = query.prepare(sql);
+    if (done) {
+        for (auto it = parameters.cbegin(); it != parameters.cend(); ++it)
+            query.bindValue(QLatin1Char(':') + it.key(), it.value());
+        done = query.exec();
+    }
+    if (m_watchdog.disarm()) {
+        m_lastError = query.lastError();
+        probe(); // finds the socket shut and closes the connection
+        throw QuillmereError(
+            QStringLiteral("The database %1 did not answer within %2 s: the connection is "
+                           "closed and opened again at the next operation")
+                .arg(m_name)
+                .arg((StatementTimeoutMs + WatchdogMarginMs) / 1000.0));
+    }
+    if (!done)
         fail(query.lastError());
     return query;
 }
@@ -36,16 +79,22 @@ QSqlQuery SqlConnection::exec(const QString& sql, const QVariantMap& parameters)
 void SqlConnection::transaction(const std::function<void()>& work)
 {
     QSqlDatabase db = database();
-    if (!db.transaction())
+    // BEGIN, COMMIT and ROLLBACK wait for the server too.
+    const auto bounded = [this, &db](const std::function<bool()>& step) {
+        m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+        const bool done = step();
+        return !m_watchdog.disarm() && done;
+    };
+    if (!bounded([&db] { return db.transaction(); }))
         fail(db.lastError());
     m_inTransaction = true;
     try {
         work();
-        if (!db.commit())
+        if (!bounded([&db] { return db.commit(); }))
             fail(db.lastError());
     } catch (...) {
         m_inTransaction = false;
-        db.rollback();
+        bounded([&db] { return db.rollback(); });
         probe();
         throw;
     }
@@ -66,7 +115,9 @@ void SqlConnection::probe()
     if (!db.isOpen())
         return;
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT 1")))
+    m_watchdog.arm(db, StatementTimeoutMs + WatchdogMarginMs);
+    const bool answered = query.exec(QStringLiteral("SELECT 1"));
+    if (m_watchdog.disarm() || !answered)
         db.close();
 }
 

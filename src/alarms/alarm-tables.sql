@@ -16,7 +16,23 @@ CREATE TABLE DbAlarm (
   PRIMARY KEY (Panel, ControllerNO)
 );
 
--- table DbAlmCount (database DbAlarmCount): the alarm count of each of the thirty slots.
+-- table DbAlarmNotify (PostgreSQL only, database DbAlarmInfo): every change of DbAlarm, made by
+-- any workstation, is told on the channel dbalarm_changed; each running program listens there and
+-- puts the new limits into its polling at once. Without it a workstation sees a change made
+-- elsewhere only after its next start.
+CREATE OR REPLACE FUNCTION dbalarm_changed() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  PERFORM pg_notify('dbalarm_changed', '');
+  RETURN NULL;
+END;
+$$;
+DROP TRIGGER IF EXISTS dbalarm_changed ON DbAlarm;
+CREATE TRIGGER dbalarm_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON DbAlarm
+  FOR EACH STATEMENT EXECUTE FUNCTION dbalarm_changed();
+
+-- table DbAlmCount (database DbAlarmCount): the alarm count of each of the thirty slots. The
+-- counts are the workstation's own: keep this table in the workstation's home (the default),
+-- never in the database the workstations share.
 CREATE TABLE DbAlmCount (
   AlarmCount VARCHAR(10) NOT NULL,
   Panel VARCHAR(2) NOT NULL,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 class QPrinter;
@@ -36,4 +37,13 @@ public:
     virtual bool choosePrinter(QWidget* parent, QPrinter* printer) = 0;
     // Opens a web address in the system's browser.
     virtual void openUrl(const QUrl& url) = 0;
+
+    // At most one message box is open at a time: messages that come while one is open (from
+    // timers, alarms, queued work) wait and are shown together once it is closed. `waiting`
+    // hears how many wait, 0 when they have been shown. Services that never hold a box open
+    // have nothing to tell.
+    virtual void setWaitingListener(std::function<void(int waiting)> waiting)
+    {
+        static_cast<void>(waiting);
+    }
 };

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <unistd.h>
 
 PostgresServer::PostgresServer()
@@ -79,6 +80,16 @@ bool PostgresServer::start()
               QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
               QStringLiteral("UTF8"), QStringLiteral("--no-locale"), QStringLiteral("--no-sync")}))
         return false;
+    if (!resume())
+        return false;
+    watchOverTheTest();
+    return run(QStringLiteral("createdb"),
+               {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port()),
+                QStringLiteral("-U"), user(), database()});
+}
+
+bool PostgresServer::resume()
+{
     const QString options =
         QStringLiteral(
             "-k %1 -p %2 -c listen_addresses= -c fsync=off -c client_min_messages=warning")
@@ -90,10 +101,29 @@ bool PostgresServer::start()
               QStringLiteral("-w"), QStringLiteral("start")}))
         return false;
     m_running = true;
-    watchOverTheTest();
-    return run(QStringLiteral("createdb"),
-               {QStringLiteral("-h"), host(), QStringLiteral("-p"), QString::number(port()),
-                QStringLiteral("-U"), user(), database()});
+    return true;
+}
+
+bool PostgresServer::freeze(bool frozen)
+{
+    QFile pidFile(dataFolder() + QStringLiteral("/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    QList<int> pids{postmaster.toInt()};
+    // Its children: the backends, one per connection.
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == postmaster)
+            pids << entry.toInt();
+    }
+    for (int pid : pids)
+        ::kill(pid, frozen ? SIGSTOP : SIGCONT);
+    return pids.first() > 0;
 }
 
 void PostgresServer::watchOverTheTest()

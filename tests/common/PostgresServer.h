@@ -26,6 +26,11 @@ public:
     // lose their connections.
     bool restart();
     void stop();
+    // After stop(): the same server, with its databases, up again.
+    bool resume();
+    // The server and every backend stopped (SIGSTOP) or let go on (SIGCONT): a server that
+    // hangs while its host's kernel still answers for it.
+    bool freeze(bool frozen);
     QString errorString() const { return m_error; }
 
     // The connection: host is the socket folder.

@@ -4,11 +4,14 @@
 #include "../unit/FakeLine.h"
 #include "PortlessStart.h"
 #include "RecordingDialogs.h"
+#include "alarms/AlarmDatabases.h"
+#include "app/QtDialogService.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmModifyAlarm.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TAlarmHistoryPanel.h"
 #include "ui/pages/TAlarmPage.h"
@@ -18,14 +21,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMutexLocker>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -38,13 +47,13 @@ struct Run
     FakeLine::Log log;
     std::unique_ptr<Program> program;
 
-    Run()
+    explicit Run(DialogService* dialogs = nullptr)
     {
         qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
         g_dialogs->messages.clear();
         g_dialogs->printDialogs = 0;
         const StartOptions options = portlessStart(&log);
-        program = std::make_unique<Program>(*g_dialogs, options);
+        program = std::make_unique<Program>(dialogs ? *dialogs : *g_dialogs, options);
         if (!program->start())
             qFatal("the program did not start: %s", qPrintable(g_dialogs->messages.join('\n')));
         page()->BtnAlmSettingClick();
@@ -105,7 +114,34 @@ struct Run
         update.countText = count;
         home()->applyEngineUpdate(update);
     }
+    // Another program's word on the count table: every update refused, as a table made
+    // read-only refuses it.
+    void refuseCounts(bool refuse) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(dir.filePath("DbAlarmCount.sqlite"));
+        QVERIFY(db.open());
+        QSqlQuery(db).exec(refuse ? "CREATE TRIGGER readonly BEFORE UPDATE ON DbAlmCount BEGIN "
+                                    "SELECT RAISE(FAIL, 'DbAlmCount is read-only'); END"
+                                  : "DROP TRIGGER readonly");
+        db.close();
+        db = {};
+        QSqlDatabase::removeDatabase("other");
+    }
+    QString status(const char* segment) const
+    {
+        return home()->statusLine()->segment(QLatin1String(segment));
+    }
 };
+
+QList<QMessageBox*> openBoxes()
+{
+    QList<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            boxes << box;
+    return boxes;
+}
 
 QStringList slotRows(const QString& panel, int from, int to)
 {
@@ -155,12 +191,15 @@ private Q_SLOTS:
     void addStoresRowsInOrderAndStopsAtADuplicate_data();
     void addStoresRowsInOrderAndStopsAtADuplicate();
     void deleteAllClearsEverySlot();
+    void tableThatCannotBeOpenedEndsStartUp_data();
     void tableThatCannotBeOpenedEndsStartUp();
     void modifyWritesBackTheRowItWasOpenedFor();
     void alarmReachesHistoryDialogAndCounts();
+    void messagesWhileABoxIsOpenWaitForIt();
     void printPutsFortyLinesOnAPage_data();
     void printPutsFortyLinesOnAPage();
     void autoPrintRunsAcrossMidnight();
+    void periodTextRules_data();
     void periodTextRules();
 };
 
@@ -240,20 +279,60 @@ void TestAlarmsUi::deleteAllClearsEverySlot()
     QCOMPARE(g_dialogs->messages, QStringList());
 }
 
+void TestAlarmsUi::tableThatCannotBeOpenedEndsStartUp_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("mode");       // of databases.ini
+    QTest::addColumn<QString>("counts"); // SQL run on the default count table beforehand
+    QTest::addColumn<QString>("error");  // what the one message says
+    const QByteArray local = "[DbAlarmInfo]\nDriver=QSQLITE\nDatabase=DbAlarmInfo.sqlite\n"
+                             "[DbAlarmCount]\nDriver=QSQLITE\nDatabase=DbAlarmCount.sqlite\n";
+    QTest::newRow("settings file gone")
+        << QByteArray("[DbAlarmInfo]\nDriver=QSQLITE\nDatabase=gone/DbAlarm.sqlite\n"
+                      "[DbAlarmCount]\nDriver=QSQLITE\nDatabase=DbAlarmCount.sqlite\n")
+        << 0600 << ""
+        << "gone/DbAlarm";
+    QTest::newRow("count table short of rows")
+        << local << 0600 << "DELETE FROM DbAlmCount WHERE Panel = '02' AND ControllerNO > '07'"
+        << "DbAlmCount of DbAlarmCount lacks 3 of its 30 rows (Panel/ControllerNO 02/08, 02/09, "
+           "02/10)";
+    QTest::newRow("counts on the shared server")
+        << QByteArray("[DbAlarmInfo]\nDriver=QPSQL\nDatabase=plant\nHost=db\n"
+                      "[DbAlarmCount]\nDriver=QPSQL\nDatabase=plant\nHost=db\n")
+        << 0600 << ""
+        << "keep DbAlarmCount in this workstation's home";
+    QTest::newRow("password others can read") << local + "Password=secret\n"
+                                              << 0644 << ""
+                                              << "others can read the file";
+}
+
 void TestAlarmsUi::tableThatCannotBeOpenedEndsStartUp()
 {
+    QFETCH(QByteArray, ini);
+    QFETCH(int, mode);
+    QFETCH(QString, counts);
+    QFETCH(QString, error);
     QTemporaryDir dir;
-    QFile ini(dir.filePath("databases.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[DbAlarmInfo]\nDriver=QSQLITE\nDatabase=gone/DbAlarm.sqlite\n"
-              "[DbAlarmCount]\nDriver=QSQLITE\nDatabase=DbAlarmCount.sqlite\n");
-    ini.close();
+    if (!counts.isEmpty()) {
+        alarms::seedDefaultDatabases(dir.path());
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(dir.filePath("DbAlarmCount.sqlite"));
+        QVERIFY(db.open() && QSqlQuery(db).exec(counts));
+        db.close();
+        db = {};
+        QSqlDatabase::removeDatabase("other");
+    }
+    QFile file(dir.filePath("databases.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+    file.close();
+    QVERIFY(::chmod(qPrintable(file.fileName()), mode_t(mode)) == 0);
     qputenv("QUILLMERE_HOME", dir.path().toLocal8Bit());
     g_dialogs->messages.clear();
     Program program(*g_dialogs);
     QVERIFY(!program.start());
     QCOMPARE(g_dialogs->messages.size(), 1);
-    QVERIFY2(g_dialogs->messages[0].contains("DbAlarm"), qPrintable(g_dialogs->messages[0]));
+    QVERIFY2(g_dialogs->messages[0].contains(error), qPrintable(g_dialogs->messages[0]));
     QCOMPARE(program.windows().FmHome, nullptr);
 }
 
@@ -307,6 +386,55 @@ void TestAlarmsUi::alarmReachesHistoryDialogAndCounts()
     QCOMPARE(dialog->LstAlarm()->item(0)->text(), QStringLiteral("Message1, L3"));
     QCOMPARE(r.page()->history()->lines().size(), 3);
     QCOMPARE(r.grid("DBGrid2"), QStringList({"02|01|03", "02|02|07"}));
+}
+
+void TestAlarmsUi::messagesWhileABoxIsOpenWaitForIt()
+{
+    // The real boxes, each with its own event loop, as an unattended station has them.
+    QtDialogService boxes;
+    Run r(&boxes);
+    r.refuseCounts(true);
+    int mostOpen = 0;
+    QString waitingStatus, countStatus, summary;
+    std::function<void()> closeNext;
+    QTimer::singleShot(0, [&] {
+        // Inside the first box: two more alarms and a wrong period come in.
+        mostOpen = std::max(mostOpen, int(openBoxes().size()));
+        r.raise(1, 4, "L2", "01");
+        r.raise(2, 2, "L3", "01");
+        r.page()->BtnAlmRecordClick();
+        r.click(r.home(), "ChkAutoPrn");
+        r.in<QLineEdit>(r.home(), "TxtPrnTime")->setText("0");
+        mostOpen = std::max(mostOpen, int(openBoxes().size()));
+        waitingStatus = r.status("waiting");
+        countStatus = r.status("alarmdb");
+        openBoxes().value(0)->accept();
+        // The next box, once it is up: what waited.
+        closeNext = [&] {
+            mostOpen = std::max(mostOpen, int(openBoxes().size()));
+            if (openBoxes().isEmpty())
+                return QTimer::singleShot(10, closeNext);
+            summary = openBoxes()[0]->text();
+            openBoxes()[0]->accept();
+        };
+        QTimer::singleShot(10, closeNext);
+    });
+    r.raise(2, 7, "L1", "01");
+    QCOMPARE(mostOpen, 1);
+    QCOMPARE(openBoxes().size(), 0);
+    QCOMPARE(waitingStatus, "1 more messages waiting behind the open box");
+    QCOMPARE(r.status("waiting"), QString());
+    QCOMPARE(summary, "輸入錯誤");
+    // Every alarm on screen; the three counts wait for the table, none is lost.
+    QCOMPARE(r.page()->history()->lines(), QStringList({"L1", "L2", "L3"}));
+    QCOMPARE(r.program->windows().FmAlmDlg->LstAlarm()->count(), 3);
+    QVERIFY2(countStatus.startsWith("Alarm counts: 3 waiting (DbAlmCount is read-only"),
+             qPrintable(countStatus));
+    QCOMPARE(r.grid("DBGrid2"), QStringList());
+    r.refuseCounts(false);
+    r.page()->TmrAlarmDatabaseTimer();
+    QCOMPARE(r.grid("DBGrid2"), QStringList({"01|01|04", "01|02|02", "01|02|07"}));
+    QCOMPARE(r.status("alarmdb"), QString());
 }
 
 void TestAlarmsUi::printPutsFortyLinesOnAPage_data()
@@ -385,8 +513,16 @@ void TestAlarmsUi::autoPrintRunsAcrossMidnight()
     QCOMPARE(g_dialogs->messages, QStringList());
 }
 
+void TestAlarmsUi::periodTextRules_data()
+{
+    QTest::addColumn<QString>("typed"); // no whole number: never a period, said once
+    for (const char* typed : {"x", ".0", "0.0", "-.5", "1e20"})
+        QTest::newRow(typed) << typed;
+}
+
 void TestAlarmsUi::periodTextRules()
 {
+    QFETCH(QString, typed);
     Run r;
     TAlarmHistoryPanel* history = r.page()->history();
     int printed = 0;
@@ -401,11 +537,13 @@ void TestAlarmsUi::periodTextRules()
     QTest::keyClick(text, Qt::Key_0);
     QCOMPARE(g_dialogs->messages, QStringList{"訊息|輸入錯誤"});
     QCOMPARE(text->text(), QStringLiteral("1"));
-    text->selectAll();
-    QTest::keyClick(text, Qt::Key_X); // no whole number: said once, then quiet on every tick
-    QCOMPARE(g_dialogs->messages.size(), 2);
-    QCOMPARE(g_dialogs->messages[1].section('|', 1), "'x' is not a valid integer value");
-    QCOMPARE(text->text(), QStringLiteral("x"));
+    // Pasted in one go, through the event loop so that its error reaches the error handler.
+    QMetaObject::invokeMethod(
+        text, [&] { text->setText(typed); }, Qt::QueuedConnection);
+    QTRY_COMPARE(g_dialogs->messages.size(), 2);
+    QCOMPARE(g_dialogs->messages[1].section('|', 1),
+             QStringLiteral("'%1' is not a valid integer value").arg(typed));
+    QCOMPARE(text->text(), typed);
     history->appendLine(QStringLiteral("L"));
     history->setClock([] { return QDateTime::currentDateTime().addDays(1); });
     for (int i = 0; i < 3; ++i)

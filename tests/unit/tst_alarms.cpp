@@ -11,6 +11,7 @@
 #include "engine/TCommController.h"
 #include "link/Crc.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void pollRaisesOneAlarmPerExcursion_data() { backends(); }
     void pollRaisesOneAlarmPerExcursion();
     void restartedServerFailsOneOperationOnly();
+    void changeElsewhereReachesTheEngine();
 
 private:
     void backends();
@@ -90,6 +92,7 @@ void TestAlarms::initTestCase()
 
 void TestAlarms::cleanup()
 {
+    QSqlDatabase::removeDatabase(QStringLiteral("WorkstationB"));
     QSqlDatabase::removeDatabase(DbAlarmInfo);
     QSqlDatabase::removeDatabase(DbAlarmCount);
 }
@@ -115,12 +118,15 @@ bool TestAlarms::open(const QString& backend)
         QFile ini(home + QStringLiteral("/databases.ini"));
         if (!ini.open(QIODevice::WriteOnly))
             return false;
-        ini.write((m_server.iniSection(DbAlarmInfo) + m_server.iniSection(DbAlarmCount)).toUtf8());
+        ini.write((m_server.iniSection(DbAlarmInfo) + m_server.iniSection(DbAlarmCount) +
+                   m_server.iniSection(QStringLiteral("WorkstationB")))
+                      .toUtf8());
         ini.close();
         // Made the way a plant makes them, from the same definitions as the SQLite files.
         QSqlDatabase db = openDatabase(DbAlarmInfo, home);
         QSqlQuery(db).exec(QStringLiteral("DROP TABLE IF EXISTS DbAlarm, DbAlmCount"));
-        createTables(db, settingsTableStatements() + countTableStatements());
+        createTables(db, settingsTableStatements() + settingsNotifyStatements() +
+                             countTableStatements());
     } else {
         seedDefaultDatabases(home);
     }
@@ -140,6 +146,9 @@ void TestAlarms::firstStartMakesTheDefaultFiles()
     QTemporaryDir home;
     QVERIFY(seedDefaultDatabases(home.path()));
     QVERIFY(!seedDefaultDatabases(home.path()));
+    // It will hold the server's password: private from the first byte on.
+    QCOMPARE(QFile::permissions(home.filePath(QStringLiteral("databases.ini"))) & 0x0FFF,
+             QFile::ReadUser | QFile::WriteUser);
     QVERIFY(QFile::exists(home.filePath(QStringLiteral("DbAlarmInfo.sqlite"))));
     QVERIFY(QFile::remove(home.filePath(QStringLiteral("DbAlarmCount.sqlite"))));
     QVERIFY(seedDefaultDatabases(home.path())); // a lost default file comes back with its rows
@@ -387,12 +396,65 @@ void TestAlarms::restartedServerFailsOneOperationOnly()
     }
     QVERIFY_THROWS_EXCEPTION(QuillmereError, counts.write(1, 1, "01"));
     QCOMPARE(model.station(1, 1).HighLimitText, "5");
-    // The next ones reconnect.
+    // The next ones reconnect, with every wait bounded again.
     QCOMPARE(table.rows().size(), 1);
+    QSqlQuery show(QSqlDatabase::database(DbAlarmInfo));
+    QVERIFY(show.exec("SELECT current_setting('statement_timeout'), "
+                      "current_setting('lock_timeout')") &&
+            show.next());
+    QCOMPARE(show.value(0).toString() + " " + show.value(1).toString(), "3s 1s");
+    show = QSqlQuery();
     table.insert({"1", "02", 5, 3, true}, model);
     QCOMPARE(table.rows().size(), 2);
     counts.write(1, 1, "01");
     QCOMPARE(countRows(counts.frequencyRows()), QStringList{"01 01/01"});
+
+    // A server that hangs, its host answering for it: the wait ends at the client's bound.
+    QVERIFY(m_server.freeze(true));
+    QElapsedTimer held;
+    held.start();
+    try {
+        table.rows();
+        QFAIL("a hung server was waited for");
+    } catch (const QuillmereError& error) {
+        qInfo("a hung server held the caller %lld ms: %s", held.elapsed(),
+              qPrintable(error.message()));
+        QVERIFY(error.message().contains("did not answer"));
+    }
+    QVERIFY(m_server.freeze(false));
+    QCOMPARE(table.rows().size(), 2); // a connection of its own again
+}
+
+void TestAlarms::changeElsewhereReachesTheEngine()
+{
+    QVERIFY(open("postgres"));
+    openDatabase(QStringLiteral("WorkstationB"), m_home->path());
+    AlarmSettingsTable here;
+    AlarmSettingsTable there(QStringLiteral("WorkstationB"));
+    StationModel model, modelThere;
+    here.insert({"1", "01", 5, 3, true}, model);
+    model.station(1, 1).DeviationCount = 4;
+    int told = 0;
+    QVERIFY(here.watchChanges([&told] { ++told; }));
+    QList<AlarmSetting> listed = here.rows();
+
+    // Another workstation adds one, changes one: this one hears of it and takes both.
+    QElapsedTimer heard;
+    heard.start();
+    there.insert({"2", "07", 4, 2, false}, modelThere);
+    QTRY_VERIFY_WITH_TIMEOUT(told >= 1, 10000);
+    qInfo("a change made elsewhere was heard after %lld ms", heard.elapsed());
+    listed = here.reloadInto(model, listed);
+    QCOMPARE(model.station(2, 7).HighLimitText + " " + model.station(2, 7).LowLimitText, "4 2");
+    QCOMPARE(model.station(1, 1).DeviationCount, 4); // unchanged: its count goes on
+    here.insert({"3", "01", 1, 1, true}, model);     // our own change: not told again
+    listed = here.rows();
+    there.remove("1", "01", modelThere);
+    QTRY_VERIFY_WITH_TIMEOUT(told >= 2, 10000);
+    QCOMPARE(told, 2);
+    listed = here.reloadInto(model, listed);
+    QVERIFY(model.station(1, 1).HighLimitText.isEmpty() && model.station(1, 1).DeviationCount == 0);
+    QCOMPARE(listed.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestAlarms)

@@ -143,6 +143,16 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
             return values;
         },
         this);
+    // While a message box is open the messages behind it wait; the status line counts them.
+    m_dialogs.setWaitingListener([this](int waiting) {
+        m_statusLine->setSegment(
+            QStringLiteral("waiting"),
+            waiting ? QStringLiteral("%1 more messages waiting behind the open box").arg(waiting)
+                    : QString());
+    });
+    connect(
+        m_alarmPage, &TAlarmPage::databaseStateChanged, m_statusLine,
+        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("alarmdb"), text); });
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
@@ -173,6 +183,7 @@ void TFmHome::startPublishing()
 
 TFmHome::~TFmHome()
 {
+    m_dialogs.setWaitingListener({});
     m_engine->Stop();
     // It reads the engine's model: it goes before the engine does.
     delete m_publisher;
@@ -403,9 +414,10 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
         break;
     case EngineUpdate::Alarm:
         QApplication::beep();
-        m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);
+        // The plant first: nothing on this station's side may keep an alarm from it.
         if (m_publisher)
             m_publisher->alarmRaised(update.monitor, update.slot, update.text, update.countText);
+        m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);
         break;
     }
 }

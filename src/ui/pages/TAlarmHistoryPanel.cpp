@@ -220,21 +220,28 @@ void TAlarmHistoryPanel::autoPrintCheck()
         return;
     // While the operator is retyping the period it may be no number for a few ticks: the
     // check waits for it quietly; the change itself has already said what is wrong.
+    // Nor does a period that is no positive length (".0", "-.5") or none a date can reach
+    // ("1e20" minutes): either would print the whole history at every tick.
     bool ok = false;
     const double count = QLocale::system().toDouble(m_txtPrnTime->text().trimmed(), &ok);
-    if (!ok)
+    if (!ok || !(count > 0))
         return;
-    qint64 periodMs = 0;
+    double unitMs = 0;
     switch (m_cboPrnTimeUnit->currentIndex()) {
     case 0:
-        periodMs = qint64(count * 60'000);
+        unitMs = 60'000;
         break;
     case 1:
-        periodMs = qint64(count * 3'600'000);
+        unitMs = 3'600'000;
         break;
     default:
         return;
     }
+    constexpr double LongestPeriodMs = 1000.0 * 86'400 * 366 * 100; // a century
+    const double periodDouble = count * unitMs;
+    if (!(periodDouble >= 1 && periodDouble <= LongestPeriodMs))
+        return;
+    const qint64 periodMs = qint64(periodDouble);
     const QDateTime now = m_now();
     if (!(now > m_lastAutoPrint.addMSecs(periodMs)))
         return;

@@ -4,7 +4,9 @@
 #include "alarms/AlarmDatabases.h"
 #include "alarms/AlarmSettingsTable.h"
 #include "alarms/DuplicateAlarmSetting.h"
+#include "alarms/SqlConnection.h"
 #include "core/Home.h"
+#include "core/QuillmereError.h"
 #include "engine/StationModel.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
@@ -14,12 +16,15 @@
 #include "ui/main/SubPageButtons.h"
 #include "ui/pages/TAlarmHistoryPanel.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -46,6 +51,9 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& caption
     return button;
 }
 
+// How often waiting counts are tried again and a settings server is looked at.
+constexpr int DatabaseCheckMs = 5000;
+
 } // namespace
 
 TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* parent)
@@ -65,6 +73,10 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
         panel->setGeometry(0, 0, 786, 418);
         panel->setAutoFillBackground(true);
     }
+    m_tmrAlarmDatabase = new QTimer(this);
+    m_tmrAlarmDatabase->setObjectName(QStringLiteral("TmrAlarmDatabase"));
+    m_tmrAlarmDatabase->setInterval(DatabaseCheckMs);
+    connect(m_tmrAlarmDatabase, &QTimer::timeout, this, &TAlarmPage::TmrAlarmDatabaseTimer);
     // The History sub-page is the one in front at start.
     m_history->raise();
     markSubPageButton(m_btnAlmRecord, {m_btnAlmSetting, m_btnAlmRecord});
@@ -72,6 +84,12 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
 
 TAlarmPage::~TAlarmPage()
 {
+    // A check under way ends within the connect timeout.
+    if (m_reachability) {
+        m_reachability->disconnect(this);
+        m_reachability->wait();
+        delete m_reachability;
+    }
     // The connections go with the tables: a program started again in the same process (the
     // tests, a home folder switched) must not keep writing to the files of the last one.
     m_tableAlm.reset();
@@ -121,6 +139,16 @@ QWidget* TAlarmPage::buildSettingPanel()
 void TAlarmPage::openTables()
 {
     const QString home = core::homeFolder();
+    // The count table has thirty rows, one per slot of this workstation: on the database the
+    // workstations share, each start would reset the others' counts and they would overwrite
+    // each other's.
+    if (alarms::sharesTheSettingsDatabase(home)) {
+        throw QuillmereError(
+            QStringLiteral("databases.ini points DbAlarmCount at the server database that "
+                           "DbAlarmInfo shares with other workstations. Alarm counts belong to "
+                           "one workstation: keep DbAlarmCount in this workstation's home "
+                           "(Driver=QSQLITE, Database=DbAlarmCount.sqlite)."));
+    }
     alarms::openDatabase(alarms::DbAlarmInfo, home);
     m_tableAlm = std::make_unique<alarms::AlarmSettingsTable>();
     m_tableAlm->loadInto(m_model); // the engine has not started: no one else reads the model
@@ -129,6 +157,113 @@ void TAlarmPage::openTables()
     alarms::openDatabase(alarms::DbAlarmCount, home);
     m_qryAlmCount = std::make_unique<alarms::AlarmCountTable>();
     m_qryAlmCount->resetAll();
+    // Queued: a reconnect reports from inside whatever operation reconnected.
+    m_tableAlm->watchChanges([this] {
+        if (m_reloadQueued)
+            return;
+        m_reloadQueued = true;
+        QMetaObject::invokeMethod(this, &TAlarmPage::settingsChangedElsewhere,
+                                  Qt::QueuedConnection);
+    });
+    m_tmrAlarmDatabase->start();
+}
+
+void TAlarmPage::settingsChangedElsewhere()
+{
+    m_reloadQueued = false;
+    try {
+        m_rows = m_tableAlm->reloadInto(m_model, m_rows);
+        refreshSettings();
+    } catch (const QuillmereError&) {
+        // The server went again: the next check reconnects, and a reconnect reads it again.
+    }
+    updateDatabaseState();
+}
+
+void TAlarmPage::TmrAlarmDatabaseTimer()
+{
+    writeWaitingCounts();
+    if (!m_tableAlm || m_tableAlm->connection().driverName() != QLatin1String("QPSQL"))
+        return;
+    alarms::SqlConnection& connection = m_tableAlm->connection();
+    if (connection.isOpen()) {
+        // A trivial statement finds a server that went away while nothing was asked of it.
+        try {
+            connection.exec(QStringLiteral("SELECT 1"));
+            m_settingsError.clear();
+        } catch (const QuillmereError& error) {
+            m_settingsError = error.message();
+        }
+        updateDatabaseState();
+        return;
+    }
+    // Lost: whether the server answers again is asked on a thread of its own, so that the
+    // window never waits out a connect to a host that is gone.
+    if (m_reachability)
+        return;
+    auto answer = std::make_shared<QString>();
+    m_reachability = QThread::create(
+        [check = alarms::reachabilityCheck(alarms::DbAlarmInfo), answer] { *answer = check(); });
+    connect(m_reachability, &QThread::finished, this, [this, answer] {
+        m_reachability->deleteLater();
+        m_reachability = nullptr;
+        if (!answer->isEmpty()) {
+            m_settingsError = *answer;
+            updateDatabaseState();
+            return;
+        }
+        // It answered a moment ago: reconnect now (which listens again and reads the table).
+        m_tableAlm->connection().retryNow();
+        try {
+            m_tableAlm->connection().exec(QStringLiteral("SELECT 1"));
+            m_settingsError.clear();
+        } catch (const QuillmereError& error) {
+            m_settingsError = error.message();
+        }
+        updateDatabaseState();
+    });
+    m_reachability->start();
+}
+
+void TAlarmPage::writeWaitingCounts()
+{
+    if (m_waitingCounts.empty() || !m_qryAlmCount)
+        return;
+    try {
+        while (!m_waitingCounts.empty()) {
+            const auto it = m_waitingCounts.begin();
+            m_qryAlmCount->write(it->first.first, it->first.second, it->second);
+            m_waitingCounts.erase(it);
+        }
+        m_countError.clear();
+        showCounts();
+    } catch (const QuillmereError& error) {
+        m_countError = error.message();
+    }
+    updateDatabaseState();
+}
+
+void TAlarmPage::showCounts()
+{
+    QList<QStringList> rows;
+    for (const alarms::AlarmCountRow& row : m_qryAlmCount->frequencyRows())
+        rows << QStringList{row.AlarmCount, row.Panel, row.ControllerNO};
+    m_history->showCounts(rows);
+}
+
+void TAlarmPage::updateDatabaseState()
+{
+    QStringList parts;
+    if (!m_waitingCounts.empty()) {
+        parts << QStringLiteral("Alarm counts: %1 waiting (%2)")
+                     .arg(m_waitingCounts.size())
+                     .arg(m_countError.simplified());
+    }
+    // One line: the server's messages come in several.
+    if (!m_settingsError.isEmpty())
+        parts << QStringLiteral("Alarm settings server unreachable: ") +
+                     m_settingsError.simplified();
+    Q_EMIT databaseStateChanged(parts.join(QStringLiteral("  ")));
 }
 
 void TAlarmPage::attachDialogs(TFmAddAlarm* add, TFmModifyAlarm* modify, TFmAlmDlg* message)
@@ -143,11 +278,27 @@ void TAlarmPage::alarmRaised(int monitor, int slot, const QString& line, const Q
     m_history->appendLine(line);
     if (m_message)
         m_message->addAlarm(line);
-    m_qryAlmCount->write(monitor, slot, countText);
-    QList<QStringList> rows;
-    for (const alarms::AlarmCountRow& row : m_qryAlmCount->frequencyRows())
-        rows << QStringList{row.AlarmCount, row.Panel, row.ControllerNO};
-    m_history->showCounts(rows);
+    // Behind counts that wait, this one waits too: one try per check, not one per alarm, so
+    // an alarm storm against a stalled table does not hold the window once per alarm.
+    const bool wasWaiting = !m_waitingCounts.empty();
+    m_waitingCounts[{monitor, slot}] = countText;
+    if (wasWaiting) {
+        updateDatabaseState();
+        return;
+    }
+    writeWaitingCounts();
+    if (!m_waitingCounts.empty()) {
+        // Said once when counting stops; the status line keeps the tally after that.
+        m_dialogs.message(window(), QCoreApplication::applicationName(),
+                          QStringLiteral("The alarm count of Monitor %1, Controller %2 cannot be "
+                                         "stored: %3\nThe alarms go on being shown and "
+                                         "published; their counts are kept and written as soon "
+                                         "as the table takes them.")
+                              .arg(monitor)
+                              .arg(slot)
+                              .arg(m_countError),
+                          DialogService::Icon::Error);
+    }
 }
 
 void TAlarmPage::refreshSettings()

@@ -3,12 +3,15 @@
 #include "alarms/AlarmSetting.h"
 
 #include <QWidget>
+#include <map>
 #include <memory>
 
 class DialogService;
 class QPushButton;
 class QStandardItemModel;
 class QTableView;
+class QThread;
+class QTimer;
 class StationModel;
 class TAlarmHistoryPanel;
 class TFmAddAlarm;
@@ -38,9 +41,16 @@ public:
     void attachDialogs(TFmAddAlarm* add, TFmModifyAlarm* modify, TFmAlmDlg* message);
 
     // A raised alarm: into the history and the message dialog, then counted in the table and
-    // shown on the Frequency tab. Raises when the count cannot be stored; the lines are
-    // already in place then.
+    // shown on the Frequency tab. Never raises: a count the table does not take waits (the
+    // slot's latest count, which holds every earlier one) and is written again by the
+    // database check; the first failure is shown, then the status line keeps the tally.
     void alarmRaised(int monitor, int slot, const QString& line, const QString& countText);
+    // Counts waiting to be written.
+    int waitingCounts() const { return int(m_waitingCounts.size()); }
+
+    // Every few seconds: writes the waiting counts, and on a server looks after the settings
+    // connection (noticing a lost server, reconnecting, listening again).
+    void TmrAlarmDatabaseTimer();
 
     // What Add and Modify store, row by row. A refused key shows the duplicate warning and
     // then raises the database's refusal, which ends the operation.
@@ -57,7 +67,16 @@ public:
     void BtnDeleteSettingClick();
     void BtnDelteAllClick();
 
+Q_SIGNALS:
+    // The alarm databases' state for the status line; empty when all is well.
+    void databaseStateChanged(const QString& text);
+
 private:
+    // Another workstation changed the settings: new limits into the engine, the grid again.
+    void settingsChangedElsewhere();
+    void writeWaitingCounts();
+    void showCounts();
+    void updateDatabaseState();
     QWidget* buildSettingPanel();
     // Lists the table again in key order, keeping the selected row where it can.
     void refreshSettings();
@@ -70,6 +89,12 @@ private:
     std::unique_ptr<alarms::AlarmSettingsTable> m_tableAlm; // TableAlm
     std::unique_ptr<alarms::AlarmCountTable> m_qryAlmCount; // QryAlmCount
     QList<alarms::AlarmSetting> m_rows;                     // as DBGrid1 lists them
+    std::map<std::pair<int, int>, QString> m_waitingCounts; // (m, s) -> count text
+    QString m_countError;                                   // why the waiting counts are waiting
+    QString m_settingsError; // why the settings server is not there, while it is not
+    bool m_reloadQueued = false;
+    QTimer* m_tmrAlarmDatabase = nullptr;
+    QThread* m_reachability = nullptr; // asking whether a lost server answers again
 
     TFmAddAlarm* m_add = nullptr;
     TFmModifyAlarm* m_modify = nullptr;
