@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Plugins from a folder holding the SQLite driver alone.
         const QString drivers = dir.filePath(QStringLiteral("plugins/sqldrivers"));
         QDir().mkpath(drivers);
-        QFile::link(QLibraryInfo::path(QLibraryInfo::PluginsPath)
-                        + QStringLiteral("/sqldrivers/libqsqlite.so"),
+        QFile::link(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                        QStringLiteral("/sqldrivers/libqsqlite.so"),
                     drivers + QStringLiteral("/libqsqlite.so"));
         QCoreApplication::setLibraryPaths({dir.filePath(QStringLiteral("plugins"))});
         QDir().mkpath(dir.filePath(QStringLiteral("home")));

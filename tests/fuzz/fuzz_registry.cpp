@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QByteArray again =
             store::serialiseRegistry(store::parseRegistry(written, QStringLiteral("again.reg")));
         if (again != written) {
-            fprintf(stderr, "written:\n%s\nread back and written again:\n%s\n",
-                    written.constData(), again.constData());
+            fprintf(stderr, "written:\n%s\nread back and written again:\n%s\n", written.constData(),
+                    again.constData());
             abort();
         }
     } catch (const QuillmereError& e) {
