@@ -187,7 +187,12 @@ private:
             if (m_index + 1 >= m_lines.size() || m_lines[m_index + 1].trimmed().isEmpty())
                 fail(QStringLiteral("the value ends in \\ but no line follows"));
             segment = m_lines[++m_index];
-            raw += u'\n' + segment;
+            // Kept without what ends the line: a stray carriage return of a CR CR LF ending
+            // would otherwise be written back inside the value.
+            QString kept = segment;
+            while (!kept.isEmpty() && kept.back().isSpace())
+                kept.chop(1);
+            raw += u'\n' + kept;
         }
         QByteArray bytes;
         if (!list.trimmed().isEmpty()) {

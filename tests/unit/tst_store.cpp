@@ -321,7 +321,8 @@ void TestStore::regeditUtf16ExportIsReadAndItsOtherValuesKept()
     QString text = QStringLiteral("Windows Registry Editor Version 5.00\n\n; plant PC\n"
                                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\QUILLMERE CONTROL\\FmHome]\n"
                                   "\"HmTitle\"=\"溫控 \\\"A\\\"\"\n\"IDA_1\"=dword:0000000a\n") +
-                   hex2 + QStringLiteral("\"Name\"=hex(1):41,00,42,00,00,00\n@=\"default\"\n\n");
+                   QString(hex2).replace(QStringLiteral(",00\n"), QStringLiteral(",00 \r\n")) +
+                   QStringLiteral("\"Name\"=hex(1):41,00,42,00,00,00\n@=\"default\"\n\n");
     text.replace(u'\n', QStringLiteral("\r\n"));
     writeAll(m_path,
              "\xff\xfe" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
