@@ -66,8 +66,12 @@ DatabaseConfig readConfig(const QString& name, const QString& home)
     bool ok = false;
     const int port = ini.value(QStringLiteral("Port")).toString().toInt(&ok);
     config.port = ok ? port : -1;
-    if (config.driver == QLatin1String("QSQLITE"))
-        config.database = QDir(home).absoluteFilePath(config.database);
+    // QDir takes a name that starts with ':' for a Qt resource and leaves it as it is; SQLite
+    // would then make a new empty file of that name in the current folder (":memory:" an
+    // alarm table that is gone at exit). Every name that is not a full path lives in the home.
+    if (config.driver == QLatin1String("QSQLITE") &&
+        (config.database.startsWith(QLatin1Char(':')) || QDir::isRelativePath(config.database)))
+        config.database = QDir::cleanPath(home + QLatin1Char('/') + config.database);
     // The password of a shared server is the plant's: a file anyone on this machine can read
     // gives it to all of them.
     if (!config.password.isEmpty() &&
