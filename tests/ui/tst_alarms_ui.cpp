@@ -292,6 +292,11 @@ void TestAlarmsUi::tableThatCannotBeOpenedEndsStartUp_data()
                       "[DbAlarmCount]\nDriver=QSQLITE\nDatabase=DbAlarmCount.sqlite\n")
         << 0600 << ""
         << "gone/DbAlarm";
+    // ':' is a Qt resource to QDir; SQLite would make an empty table file in the current folder.
+    QTest::newRow("settings name read as a resource")
+        << QByteArray("[DbAlarmInfo]\nDriver=QSQLITE\nDatabase=:\n"
+                      "[DbAlarmCount]\nDriver=QSQLITE\nDatabase=DbAlarmCount.sqlite\n")
+        << 0600 << "" << "the database file of DbAlarmInfo does not exist";
     QTest::newRow("count table short of rows")
         << local << 0600 << "DELETE FROM DbAlmCount WHERE Panel = '02' AND ControllerNO > '07'"
         << "DbAlmCount of DbAlarmCount lacks 3 of its 30 rows (Panel/ControllerNO 02/08, 02/09, "
