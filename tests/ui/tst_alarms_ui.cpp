@@ -1,6 +1,9 @@
 // The Alarm page in the running program: rows in the settings table and the engine's alarm
 // fields after Add, Modify and Delete, a raised alarm on screen and in the count table, and the
 // history's printouts read back from PDF.
+#include "audit/AuditChain.h"
+
+#include <QJsonDocument>
 #include "../unit/FakeLine.h"
 #include "PortlessStart.h"
 #include "RecordingDialogs.h"
@@ -301,6 +304,14 @@ void TestAlarmsUi::alarmReachesHistoryDialogAndCounts()
     QCOMPARE(r.grid("DBGrid2"), QStringList({"02|01|03", "01|02|07"})); // key order
     r.click(dialog, "BtnOK");
     QVERIFY(!dialog->isVisible());
+    // The trail has both alarms and one acknowledgement naming the lines the dialog showed.
+    QStringList trail;
+    for (const audit::AuditEntry& e : audit::readEntries(r.dir.path() + "/audit"))
+        if (e.kind.startsWith("alarm"))
+            trail << e.kind + '|' + QString::fromUtf8(QJsonDocument(e.details).toJson(QJsonDocument::Compact));
+    QCOMPARE(trail, QStringList({R"(alarm raised|{"alarm":"L1","count":"01","monitor":2,"slot":7})",
+                                 R"(alarm raised|{"alarm":"L2","count":"02","monitor":1,"slot":3})",
+                                 R"(alarm acknowledged|{"by":"OK","lines":["Message1, L1","Message2, L2"]})"}));
     QCOMPARE(dialog->STxtAlmCount()->text(), QStringLiteral("0"));
     QCOMPARE(dialog->LstAlarm()->count(), 0);
     r.raise(2, 7, "L3", "02");

@@ -1,5 +1,10 @@
 #include "ui/main/TFmHome.h"
 
+#include "audit/AuditEntry.h"
+#include "audit/AuditLog.h"
+#include "audit/WriteAuditor.h"
+#include "ui/main/AuditHooks.h"
+
 #include "core/Home.h"
 #include "publish/MqttPublisher.h"
 
@@ -85,11 +90,21 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     setFixedSize(800, 570);
     setWindowTitle(QCoreApplication::applicationName());
 
+    m_audit = new audit::AuditLog(core::homeFolder() + QStringLiteral("/audit"), this);
+    // Before any window that reports writes connects to the engine: an entry is on the disk
+    // before its write is shown as done.
+    m_writeAuditor = new audit::WriteAuditor(*m_audit, *m_engine, this);
+    connectAuditTrail(*m_audit, m_settings, this);
     m_monitorPage = new TMonitorPage(this);
     // The alarm settings go into the engine's model before anything can start it.
     m_alarmPage = new TAlarmPage(dialogs, m_engine->model(), this);
     m_alarmPage->openTables();
+    connect(m_alarmPage, &TAlarmPage::alarmSettingChanged, this,
+            [this](const QString& action, const auto& before, const auto& after) {
+                m_audit->record(audit::kind::AlarmSetting, alarmSettingDetails(action, before, after));
+            });
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
+    m_recipePage->setAuditor(m_writeAuditor);
     // Monitor 1's chart button comes marked; the bars are created with their page.
     m_chartPage = new TChartPage(
         dialogs, m_engine->model(), [this] { return m_dpScanDone; }, this);
@@ -143,6 +158,9 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
             return values;
         },
         this);
+    connect(m_recorder, &record::DataRecorder::stateChanged, this, [this](const QString& text) {
+        m_audit->record(audit::kind::Recording, {{QStringLiteral("state"), text}});
+    });
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
@@ -169,6 +187,15 @@ void TFmHome::startPublishing()
         m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
     m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
+    // The state without the queue's length: the trail notes a failure and its recovery, not
+    // every alarm queued during it.
+    connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
+            [this, last = QString()](const QString& text) mutable {
+                const QString state = text.section(QStringLiteral(", "), 0, 0);
+                if (state != last)
+                    m_audit->record(audit::kind::Publishing, {{QStringLiteral("state"), state}});
+                last = state;
+            });
 }
 
 TFmHome::~TFmHome()
@@ -253,6 +280,7 @@ void TFmHome::setProgramTitle(const QString& title)
 void TFmHome::setTilesLocked(bool locked)
 {
     m_monitorPage->setLocked(locked);
+    m_audit->record(locked ? audit::kind::Lock : audit::kind::Unlock, {});
     // A Set Controller dialog opened before the lock must not go on writing.
     if (m_windows.FmSetPage)
         m_windows.FmSetPage->setLocked(locked);
@@ -291,6 +319,7 @@ void TFmHome::loadPicture(PageButton* button, const QString& file)
 
 void TFmHome::BtnStartClick()
 {
+    m_audit->record(audit::kind::Start, {});
     if (m_windows.FmBarPage)
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->Start();
@@ -302,6 +331,7 @@ void TFmHome::BtnStartClick()
 
 void TFmHome::BtnScanDPClick()
 {
+    m_audit->record(audit::kind::Rescan, {});
     if (m_windows.FmBarPage)
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->RequestRescan();
@@ -403,6 +433,10 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
         break;
     case EngineUpdate::Alarm:
         QApplication::beep();
+        m_audit->record(audit::kind::AlarmRaised, {{QStringLiteral("monitor"), update.monitor},
+                                                   {QStringLiteral("slot"), update.slot},
+                                                   {QStringLiteral("alarm"), update.text},
+                                                   {QStringLiteral("count"), update.countText}});
         m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);
         if (m_publisher)
             m_publisher->alarmRaised(update.monitor, update.slot, update.text, update.countText);
