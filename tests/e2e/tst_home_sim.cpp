@@ -1,5 +1,6 @@
 // The real main window against simulated controllers: what an operator sees after "Start".
 #include "audit/AuditChain.h"
+#include "ui/pages/TRecipePage.h"
 #include "../ui/RecordingDialogs.h"
 #include "SimProcess.h"
 #include "app/QuillmereApplication.h"
