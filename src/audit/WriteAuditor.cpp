@@ -56,7 +56,12 @@ void WriteAuditor::result(const WriteResult& result)
 {
     const auto it = m_posters.find(result.write.id);
     const Poster poster = it != m_posters.end() ? it->second : Poster{};
-    record(poster.source, poster.parameter, result);
+    WriteResult r = result;
+    if (result.outcome == WriteResult::Sent && it != m_posters.end())
+        it->second.write = result.write;
+    else if (r.write.valueText.isEmpty() && poster.write.id == r.write.id)
+        r.write = poster.write;
+    record(poster.source, poster.parameter, r);
     // A sent set value has its read-back still to come; everything else ends here.
     const bool more = result.outcome == WriteResult::Sent && result.write.code == 0;
     if (it != m_posters.end() && !more)

@@ -35,6 +35,7 @@ private:
     {
         QString source;
         QString parameter;
+        PendingWrite write; // as sent: the read-back's result names only its slot
     };
     AuditLog& m_log;
     TCommController& m_engine;

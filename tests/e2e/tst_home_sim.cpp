@@ -194,9 +194,8 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
                                   e.details["text"].toString(), e.details["word"].toString(),
                                   e.details["result"].toString()}
                           .join('|');
-    QVERIFY2(writes.mid(0, 2) == QStringList({"Set Controller|1|4|SV|123.5|0x04d3|sent",
-                                               "Set Controller|1|4|SV|123.5|0x04d3|confirmed"}),
-             qPrintable(writes.join('\n')));
+    QCOMPARE(writes.first(), QStringLiteral("Set Controller|1|4|SV|123.5|0x04d3|sent"));
+    QVERIFY2(writes.contains("Set Controller|1|4|SV|123.5|0x04d3|confirmed"), qPrintable(writes.join('\n')));
     QVERIFY2(writes.contains("recipe |3|10|SV|180|0x00b4|confirmed"), qPrintable(writes.join('\n')));
     QCOMPARE(audit::verifyFolder(sim.home() + "/audit").intact, true);
     home->close();

@@ -1,5 +1,6 @@
 #include "audit/AuditChain.h"
 #include "audit/AuditLog.h"
+#include "audit/AuditView.h"
 #include "audit/ClockJumpWatch.h"
 
 #include <QCoreApplication>
@@ -174,6 +175,82 @@ private slots:
         QCOMPARE(e.offset, utcOffsetText(QDateTime::currentDateTime().offsetFromUtc()));
         QVERIFY(qAbs(e.utc.secsTo(QDateTime::currentDateTimeUtc())) < 60);
         QVERIFY(!osUser().isEmpty());
+    }
+
+    // What the Audit Trail window shows and exports: newest first, filtered, and the CSV file
+    // reads back to the same cells (commas, quotes and line breaks in details included).
+    void filtersAndCsvReadBack_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("monitor");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("fromMinute");
+        QTest::addColumn<QList<int>>("values"); // the "value" detail of the rows shown, in order
+        QTest::newRow("everything, newest first") << "" << 0 << 0 << "" << 0 << QList<int>{5, 4, 3, 2, 1, 0};
+        QTest::newRow("one kind") << "write" << 0 << 0 << "" << 0 << QList<int>{4, 2, 0};
+        QTest::newRow("Monitor 2") << "" << 2 << 0 << "" << 0 << QList<int>{5, 2};
+        QTest::newRow("Monitor 2, slot 7") << "" << 2 << 7 << "" << 0 << QList<int>{5};
+        QTest::newRow("text, any case") << "" << 0 << 0 << "QUOTE" << 0 << QList<int>{3};
+        QTest::newRow("from minute 2") << "" << 0 << 0 << "" << 2 << QList<int>{5, 4, 3, 2};
+    }
+    void filtersAndCsvReadBack()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, monitor);
+        QFETCH(int, slot);
+        QFETCH(QString, text);
+        QFETCH(int, fromMinute);
+        QFETCH(QList<int>, values);
+        QTemporaryDir dir;
+        AuditLog log(dir.path());
+        const QDateTime t0(QDate(2026, 12, 9), QTime(8, 0), Qt::UTC);
+        QDateTime t = t0;
+        log.setClock([&t] { return t; });
+        const int where[6][2] = {{1, 4}, {0, 0}, {2, 3}, {0, 0}, {3, 1}, {2, 7}};
+        for (int i = 0; i < 6; ++i) {
+            t = t0.addSecs(60 * i);
+            QJsonObject d{{"value", i}, {"note", i == 3 ? "a \"quote\", a comma\nand a line" : "plain"}};
+            if (where[i][0])
+                d.insert("monitor", where[i][0]), d.insert("slot", where[i][1]);
+            QVERIFY(log.record(i % 2 == 0 ? kind::Write : kind::Setting, d));
+        }
+        AuditFilter f;
+        f.kind = kind;
+        f.monitor = monitor;
+        f.slot = slot;
+        f.text = text;
+        if (fromMinute)
+            f.from = t0.addSecs(60 * fromMinute);
+        const auto shown = filterEntries(readEntries(dir.path()), f);
+        QList<int> seen;
+        for (const AuditEntry& e : shown)
+            seen << e.details.value("value").toInt();
+        QCOMPARE(seen, values);
+
+        // A small RFC 4180 reader: the cells as a spreadsheet would see them.
+        const QString csv = QString::fromUtf8(csvText(shown));
+        QList<QStringList> rows{{}};
+        QString cell;
+        bool quoted = false;
+        for (int i = 0; i < csv.size(); ++i) {
+            const QChar c = csv[i];
+            if (quoted && c == '"' && i + 1 < csv.size() && csv[i + 1] == '"')
+                cell += '"', ++i;
+            else if (c == '"')
+                quoted = !quoted;
+            else if (!quoted && c == ',')
+                rows.last() << cell, cell.clear();
+            else if (!quoted && c == '\r' && csv.mid(i, 2) == "\r\n")
+                rows.last() << cell, cell.clear(), rows << QStringList(), ++i;
+            else
+                cell += c;
+        }
+        rows.removeLast();
+        QCOMPARE(rows.size(), int(shown.size()) + 1);
+        QCOMPARE(rows.first(), columnTitles());
+        for (int r = 0; r < int(shown.size()); ++r)
+            QCOMPARE(rows[r + 1], columns(shown[size_t(r)]));
     }
 
     void clockSetByHandIsNoticed_data()

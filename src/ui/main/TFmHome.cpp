@@ -3,7 +3,10 @@
 #include "audit/AuditEntry.h"
 #include "audit/AuditLog.h"
 #include "audit/WriteAuditor.h"
+#include "ui/audit/TFmAuditTrail.h"
 #include "ui/main/AuditHooks.h"
+
+#include <QMenu>
 
 #include "core/Home.h"
 #include "publish/MqttPublisher.h"
@@ -213,6 +216,16 @@ void TFmHome::buildTitleAndPageButtons()
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setFont(fonts::sans(21));
     m_title->setGeometry(197, 4, 426, 26);
+    // The audit trail is reached from the title line's context menu: no control of the
+    // window moves for it.
+    m_title->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_title, &QLabel::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* trail = menu.addAction(QStringLiteral("Audit Trail..."));
+        trail->setObjectName(QStringLiteral("ActAuditTrail"));
+        connect(trail, &QAction::triggered, this, &TFmHome::showAuditTrail);
+        menu.exec(m_title->mapToGlobal(at));
+    });
 
     m_version = new QLabel(QStringLiteral("VER 9.22"), this);
     m_version->setObjectName(QStringLiteral("RzVersionInfoStatus4"));
@@ -269,6 +282,16 @@ void TFmHome::ShowMonitor(int monitor)
 void TFmHome::setCompanyTitle(const QString& title)
 {
     m_title->setText(title);
+}
+
+TFmAuditTrail* TFmHome::showAuditTrail()
+{
+    if (!m_auditTrail)
+        m_auditTrail = new TFmAuditTrail(m_dialogs, m_audit->folder(), [this] { return m_title->text(); }, this);
+    m_auditTrail->reload();
+    m_auditTrail->show();
+    m_auditTrail->raise();
+    return m_auditTrail;
 }
 
 void TFmHome::setProgramTitle(const QString& title)

@@ -15,6 +15,7 @@ class QLineEdit;
 class QTimer;
 class SettingsStore;
 class TAlarmPage;
+class TFmAuditTrail;
 class TBarChartPage;
 class TChartPage;
 class StatusLine;
@@ -106,6 +107,8 @@ public:
     audit::WriteAuditor& writeAuditor() const { return *m_writeAuditor; }
     // How the program ends, for the trail: "window close" unless the closer says otherwise.
     void setEndReason(const QString& how) { m_endReason = how; }
+    // "Audit Trail...", from the title line's context menu: the window, read afresh.
+    TFmAuditTrail* showAuditTrail();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -151,4 +154,5 @@ private:
     audit::AuditLog* m_audit = nullptr;
     audit::WriteAuditor* m_writeAuditor = nullptr;
     QString m_endReason = QStringLiteral("window close");
+    TFmAuditTrail* m_auditTrail = nullptr;
 };
