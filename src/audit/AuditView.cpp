@@ -23,8 +23,8 @@ QString valueText(const QJsonValue& v)
 
 QString csvField(const QString& field)
 {
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"'))
-        && !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
+        !field.contains(QLatin1Char('\n')) && !field.contains(QLatin1Char('\r')))
         return field;
     QString quoted = field;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -44,15 +44,18 @@ QString detailsText(const AuditEntry& entry)
 QString localTimeText(const AuditEntry& entry)
 {
     const QString& o = entry.offset; // "+01:00"
-    const int seconds = (o.startsWith(QLatin1Char('-')) ? -1 : 1) * (o.mid(1, 2).toInt() * 3600 + o.mid(4, 2).toInt() * 60);
+    const int seconds = (o.startsWith(QLatin1Char('-')) ? -1 : 1) *
+                        (o.mid(1, 2).toInt() * 3600 + o.mid(4, 2).toInt() * 60);
     const QTimeZone zone(seconds);
-    return entry.utc.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + entry.offset;
+    return entry.utc.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+           entry.offset;
 }
 
 QStringList columnTitles()
 {
-    return {QStringLiteral("Time"), QStringLiteral("Kind"), QStringLiteral("Monitor"), QStringLiteral("Slot"),
-            QStringLiteral("Details"), QStringLiteral("User"), QStringLiteral("Host")};
+    return {QStringLiteral("Time"), QStringLiteral("Kind"),    QStringLiteral("Monitor"),
+            QStringLiteral("Slot"), QStringLiteral("Details"), QStringLiteral("User"),
+            QStringLiteral("Host")};
 }
 
 QStringList columns(const AuditEntry& e)
@@ -77,7 +80,8 @@ std::vector<AuditEntry> filterEntries(const std::vector<AuditEntry>& entries, co
             continue;
         if ((f.monitor && e.monitor() != f.monitor) || (f.slot && e.slot() != f.slot))
             continue;
-        if (!f.text.isEmpty() && !columns(e).join(QLatin1Char(' ')).contains(f.text, Qt::CaseInsensitive))
+        if (!f.text.isEmpty() &&
+            !columns(e).join(QLatin1Char(' ')).contains(f.text, Qt::CaseInsensitive))
             continue;
         shown.push_back(e);
     }

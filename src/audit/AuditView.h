@@ -19,7 +19,8 @@ struct AuditFilter
 };
 
 // The entries that pass, newest first.
-std::vector<AuditEntry> filterEntries(const std::vector<AuditEntry>& entries, const AuditFilter& filter);
+std::vector<AuditEntry> filterEntries(const std::vector<AuditEntry>& entries,
+                                      const AuditFilter& filter);
 // The details as one readable line: "key: value, key: value".
 QString detailsText(const AuditEntry& entry);
 // Local time with its offset as the entry recorded it: "2026-12-09 16:20:01 +01:00".

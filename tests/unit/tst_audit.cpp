@@ -187,7 +187,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("fromMinute");
         QTest::addColumn<QList<int>>("values"); // the "value" detail of the rows shown, in order
-        QTest::newRow("everything, newest first") << "" << 0 << 0 << "" << 0 << QList<int>{5, 4, 3, 2, 1, 0};
+        QTest::newRow("everything, newest first")
+            << "" << 0 << 0 << "" << 0 << QList<int>{5, 4, 3, 2, 1, 0};
         QTest::newRow("one kind") << "write" << 0 << 0 << "" << 0 << QList<int>{4, 2, 0};
         QTest::newRow("Monitor 2") << "" << 2 << 0 << "" << 0 << QList<int>{5, 2};
         QTest::newRow("Monitor 2, slot 7") << "" << 2 << 7 << "" << 0 << QList<int>{5};
@@ -210,7 +211,8 @@ private slots:
         const int where[6][2] = {{1, 4}, {0, 0}, {2, 3}, {0, 0}, {3, 1}, {2, 7}};
         for (int i = 0; i < 6; ++i) {
             t = t0.addSecs(60 * i);
-            QJsonObject d{{"value", i}, {"note", i == 3 ? "a \"quote\", a comma\nand a line" : "plain"}};
+            QJsonObject d{{"value", i},
+                          {"note", i == 3 ? "a \"quote\", a comma\nand a line" : "plain"}};
             if (where[i][0])
                 d.insert("monitor", where[i][0]), d.insert("slot", where[i][1]);
             QVERIFY(log.record(i % 2 == 0 ? kind::Write : kind::Setting, d));

@@ -45,12 +45,10 @@ QComboBox* addNumberChoice(QLayout* layout, const char* name, const QString& all
 
 } // namespace
 
-TFmAuditTrail::TFmAuditTrail(DialogService& dialogs, QString folder, std::function<QString()> plantTitle,
-                             QWidget* parent)
-    : QDialog(parent)
-    , m_dialogs(dialogs)
-    , m_folder(std::move(folder))
-    , m_plantTitle(std::move(plantTitle))
+TFmAuditTrail::TFmAuditTrail(DialogService& dialogs, QString folder,
+                             std::function<QString()> plantTitle, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_folder(std::move(folder)),
+      m_plantTitle(std::move(plantTitle))
 {
     setObjectName(QStringLiteral("FmAuditTrail"));
     setWindowTitle(Caption);
@@ -98,10 +96,10 @@ TFmAuditTrail::TFmAuditTrail(DialogService& dialogs, QString folder, std::functi
     connect(addButton(buttons, "BtnReload", QStringLiteral("Reload")), &QPushButton::clicked, this,
             &TFmAuditTrail::reload);
     buttons->addStretch();
-    connect(addButton(buttons, "BtnCsv", QStringLiteral("Export CSV...")), &QPushButton::clicked, this,
-            &TFmAuditTrail::BtnCsvClick);
-    connect(addButton(buttons, "BtnPdf", QStringLiteral("Export PDF...")), &QPushButton::clicked, this,
-            &TFmAuditTrail::BtnPdfClick);
+    connect(addButton(buttons, "BtnCsv", QStringLiteral("Export CSV...")), &QPushButton::clicked,
+            this, &TFmAuditTrail::BtnCsvClick);
+    connect(addButton(buttons, "BtnPdf", QStringLiteral("Export PDF...")), &QPushButton::clicked,
+            this, &TFmAuditTrail::BtnPdfClick);
     connect(addButton(buttons, "BtnClose", QStringLiteral("Close")), &QPushButton::clicked, this,
             &QDialog::hide);
 
@@ -120,7 +118,8 @@ void TFmAuditTrail::reload()
     m_chainState = report.intact ? QStringLiteral("intact, %1 entries").arg(report.count)
                                  : QStringLiteral("BROKEN at ") + audit::reportText(report);
     m_chain->setText(QStringLiteral("Chain: ") + m_chainState);
-    m_chain->setStyleSheet(report.intact ? QString() : QStringLiteral("color: red; font-weight: bold"));
+    m_chain->setStyleSheet(report.intact ? QString()
+                                         : QStringLiteral("color: red; font-weight: bold"));
 
     const QSignalBlocker b1(m_from), b2(m_to), b3(m_kind);
     const QString kind = m_kind->currentData().toString();
@@ -168,25 +167,30 @@ void TFmAuditTrail::applyFilter()
 
 QString TFmAuditTrail::rangeText() const
 {
-    return QStringLiteral("%1 to %2").arg(m_from->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                                          m_to->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return QStringLiteral("%1 to %2")
+        .arg(m_from->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             m_to->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 void TFmAuditTrail::BtnCsvClick()
 {
-    const QString path = m_dialogs.saveFileName(this, Caption, QDir::homePath(), QStringLiteral("CSV (*.csv)"));
+    const QString path =
+        m_dialogs.saveFileName(this, Caption, QDir::homePath(), QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(audit::csvText(m_shown)) < 0 || !file.commit()) {
-        m_dialogs.message(this, Caption, QStringLiteral("%1 was not written: %2").arg(path, file.errorString()),
+    if (!file.open(QIODevice::WriteOnly) || file.write(audit::csvText(m_shown)) < 0 ||
+        !file.commit()) {
+        m_dialogs.message(this, Caption,
+                          QStringLiteral("%1 was not written: %2").arg(path, file.errorString()),
                           DialogService::Icon::Warning);
     }
 }
 
 void TFmAuditTrail::BtnPdfClick()
 {
-    const QString path = m_dialogs.saveFileName(this, Caption, QDir::homePath(), QStringLiteral("PDF (*.pdf)"));
+    const QString path =
+        m_dialogs.saveFileName(this, Caption, QDir::homePath(), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return;
     QPrinter printer(QPrinter::HighResolution);

@@ -190,6 +190,7 @@ void TFmHome::startPublishing()
         m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
     m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
+    connect(m_audit, &audit::AuditLog::recorded, m_publisher, &publish::MqttPublisher::auditRecorded);
     // The state without the queue's length: the trail notes a failure and its recovery, not
     // every alarm queued during it.
     connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
