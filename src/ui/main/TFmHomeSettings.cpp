@@ -72,7 +72,7 @@ void TFmHome::FormShow()
     m_recorder->switchTimer(false);
     // Rows the last close could not write go to the folder just restored.
     m_recorder->takeBack();
-    m_audit->record(audit::kind::ProgramStart, {{QStringLiteral("version"), QCoreApplication::applicationVersion()}});
+    m_audit->record(audit::kind::ProgramStart, {{QStringLiteral("version"), m_version->text()}});
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
