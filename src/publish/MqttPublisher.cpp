@@ -85,8 +85,11 @@ QString MqttPublisher::statusText() const
         m_connected
             ? QStringLiteral("MQTT: connected to %1:%2").arg(m_settings.host).arg(m_settings.port)
             : QStringLiteral("MQTT: ") + m_reason;
-    if (!m_queue.empty())
-        text += QStringLiteral(", %1 alarms queued").arg(m_queue.size());
+    const size_t alarms = queuedAlarms();
+    if (alarms > 0)
+        text += QStringLiteral(", %1 alarms queued").arg(alarms);
+    if (m_queue.size() > alarms)
+        text += QStringLiteral(", %1 audit entries queued").arg(m_queue.size() - alarms);
     if (m_dropped)
         text += QStringLiteral(", %1 dropped").arg(m_dropped);
     if (!m_keepError.isEmpty())
@@ -129,6 +132,12 @@ void MqttPublisher::alarmRaised(int monitor, int slot, const QString& line, cons
         return;
     const QString id = QStringLiteral("%1/%2").arg(m_run).arg(++m_sequence);
     enqueue(alarmPayload(monitor, slot, line, count, QDateTime::currentDateTimeUtc(), id));
+}
+
+size_t MqttPublisher::queuedAlarms() const
+{
+    return size_t(std::count_if(m_queue.begin(), m_queue.end(),
+                                [](const QByteArray& p) { return !p.startsWith(AuditMark); }));
 }
 
 void MqttPublisher::auditRecorded(const QByteArray& line)

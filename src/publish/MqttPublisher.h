@@ -39,7 +39,7 @@ public:
     // "MQTT: connected to host:port" or why not, with the queue length when alarms wait.
     QString statusText() const;
     // Alarms waiting to be handed to libmosquitto.
-    size_t queuedAlarms() const { return m_queue.size(); }
+    size_t queuedAlarms() const;
 
     void alarmRaised(int monitor, int slot, const QString& line, const QString& count);
     // An audit trail entry (its line as on disk) for <prefix>/audit, at QoS 1 at least; it

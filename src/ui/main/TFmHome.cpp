@@ -195,10 +195,13 @@ void TFmHome::startPublishing()
     // every alarm queued during it.
     connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
             [this, last = QString()](const QString& text) mutable {
+                // The entry itself goes through the publisher and changes its status: `last`
+                // is set first, so that this does not record again.
                 const QString state = text.section(QStringLiteral(", "), 0, 0);
-                if (state != last)
-                    m_audit->record(audit::kind::Publishing, {{QStringLiteral("state"), state}});
+                if (state == last)
+                    return;
                 last = state;
+                m_audit->record(audit::kind::Publishing, {{QStringLiteral("state"), state}});
             });
 }
 
