@@ -1,6 +1,9 @@
 #include "app/StartUp.h"
 
 #include "alarms/AlarmDatabases.h"
+#include "audit/AuditEntry.h"
+#include "audit/AuditLog.h"
+#include "audit/WriteAuditor.h"
 #include "core/Home.h"
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
@@ -23,15 +26,12 @@
 #include "ui/dialogs/Tfmpaset.h"
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
-#include "audit/AuditEntry.h"
-#include "audit/AuditLog.h"
-#include "audit/WriteAuditor.h"
 
-#include <QJsonArray>
 #include "ui/pages/TAlarmPage.h"
 #include "ui/pages/TChartPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
+#include <QJsonArray>
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -71,9 +71,10 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmAlmDlg = new TFmAlmDlg(home);
     QObject::connect(w.FmAlmDlg, &TFmAlmDlg::acknowledged, home,
                      [home](const QStringList& lines, const QString& how) {
-                         home->auditLog().record(audit::kind::AlarmAcknowledged,
-                                                 {{QStringLiteral("lines"), QJsonArray::fromStringList(lines)},
-                                                  {QStringLiteral("by"), how}});
+                         home->auditLog().record(
+                             audit::kind::AlarmAcknowledged,
+                             {{QStringLiteral("lines"), QJsonArray::fromStringList(lines)},
+                              {QStringLiteral("by"), how}});
                      });
     alarms->attachDialogs(w.FmAddAlarm, w.FmModifyAlarm, w.FmAlmDlg);
     w.FmRecord = new TFmRecord(home->recorder(), home);

@@ -16,7 +16,6 @@ namespace {
 const QByteArray AuditMark = QByteArrayLiteral("audit ");
 } // namespace
 
-
 namespace {
 
 constexpr int SweepMs = 250;        // catches what no update announces (a slot lost, a title)
@@ -176,9 +175,9 @@ void MqttPublisher::drainAlarms()
         const QByteArray& queued = m_queue.front();
         const bool audit = queued.startsWith(AuditMark);
         const int qos = audit ? std::max(1, m_settings.qos) : m_settings.qos;
-        const int rc = m_connection->publish(audit ? auditTopic : alarmTopic,
-                                             audit ? queued.mid(AuditMark.size()) : queued, qos,
-                                             false, &mid);
+        const int rc =
+            m_connection->publish(audit ? auditTopic : alarmTopic,
+                                  audit ? queued.mid(AuditMark.size()) : queued, qos, false, &mid);
         // At QoS 1 and 2 "no connection" comes after the message was queued.
         const bool taken = rc == MOSQ_ERR_SUCCESS || (rc == MOSQ_ERR_NO_CONN && qos > 0 && mid > 0);
         if (!taken)

@@ -46,9 +46,12 @@ namespace {
 std::optional<QString> valueText(const RegistryValue& v)
 {
     switch (v.kind) {
-    case RegistryValue::Text: return v.text;
-    case RegistryValue::Integer: return QString::number(v.integer);
-    case RegistryValue::Other: break;
+    case RegistryValue::Text:
+        return v.text;
+    case RegistryValue::Integer:
+        return QString::number(v.integer);
+    case RegistryValue::Other:
+        break;
     }
     return v.raw;
 }

@@ -6,7 +6,6 @@
 
 #include <QTableWidget>
 
-#include <QJsonDocument>
 #include "../unit/FakeLine.h"
 #include "PortlessStart.h"
 #include "RecordingDialogs.h"
@@ -18,6 +17,7 @@
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TAlarmHistoryPanel.h"
 #include "ui/pages/TAlarmPage.h"
+#include <QJsonDocument>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -311,10 +311,13 @@ void TestAlarmsUi::alarmReachesHistoryDialogAndCounts()
     QStringList trail;
     for (const audit::AuditEntry& e : audit::readEntries(r.dir.path() + "/audit"))
         if (e.kind.startsWith("alarm"))
-            trail << e.kind + '|' + QString::fromUtf8(QJsonDocument(e.details).toJson(QJsonDocument::Compact));
-    QCOMPARE(trail, QStringList({R"(alarm raised|{"alarm":"L1","count":"01","monitor":2,"slot":7})",
-                                 R"(alarm raised|{"alarm":"L2","count":"02","monitor":1,"slot":3})",
-                                 R"(alarm acknowledged|{"by":"OK","lines":["Message1, L1","Message2, L2"]})"}));
+            trail << e.kind + '|' +
+                         QString::fromUtf8(QJsonDocument(e.details).toJson(QJsonDocument::Compact));
+    QCOMPARE(
+        trail,
+        QStringList({R"(alarm raised|{"alarm":"L1","count":"01","monitor":2,"slot":7})",
+                     R"(alarm raised|{"alarm":"L2","count":"02","monitor":1,"slot":3})",
+                     R"(alarm acknowledged|{"by":"OK","lines":["Message1, L1","Message2, L2"]})"}));
     // The Audit Trail window filtered to Monitor 2 shows that alarm; its CSV and PDF are what
     // it shows.
     TFmAuditTrail* window = r.home()->showAuditTrail();
@@ -325,7 +328,9 @@ void TestAlarmsUi::alarmReachesHistoryDialogAndCounts()
     QVERIFY(window->findChild<QLabel*>("LbChain")->text().startsWith("Chain: intact"));
     for (const QString& name : {QStringLiteral("shown.csv"), QStringLiteral("shown.pdf")}) {
         g_dialogs->fileAnswer = r.dir.filePath(name);
-        QTest::mouseClick(window->findChild<QPushButton*>(name.endsWith("csv") ? "BtnCsv" : "BtnPdf"), Qt::LeftButton);
+        QTest::mouseClick(
+            window->findChild<QPushButton*>(name.endsWith("csv") ? "BtnCsv" : "BtnPdf"),
+            Qt::LeftButton);
         QFile out(g_dialogs->fileAnswer);
         QVERIFY(out.open(QIODevice::ReadOnly));
         const QByteArray bytes = out.readAll();

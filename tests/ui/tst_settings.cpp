@@ -1,7 +1,6 @@
 // The settings through the program's own start and close: the restore at the first showing,
 // the store at closing, their failures, one program per home, the communication dialog, the
 // operator lock and the company title as the running program wires them.
-#include "audit/AuditChain.h"
 #include "../unit/FakeLine.h"
 #include "PortlessStart.h"
 #include "RecordingDialogs.h"
@@ -9,6 +8,7 @@
 #include "app/QuillmereApplication.h"
 #include "app/SignalCloser.h"
 #include "app/StartUp.h"
+#include "audit/AuditChain.h"
 #include "core/QuillmereError.h"
 #include "link/PortTable.h"
 #include "store/RegistryFile.h"

@@ -271,7 +271,8 @@ void TestPublish::undeliveredAlarmsWaitInAFile()
     QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(Alarms).size(), 2, 10000);
     QCOMPARE(arrivedInOrderOnce(subscriber), QStringList({"first", "second"}));
     // The audit entry waited with them and goes to its own topic as it was recorded.
-    QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(QStringLiteral("t/audit")), QList<QByteArray>{AuditLine}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(QStringLiteral("t/audit")),
+                              QList<QByteArray>{AuditLine}, 10000);
     // Delivered: the next start does not send them again.
     QTRY_VERIFY(!QFile::exists(settings.queueFile));
 }

@@ -104,7 +104,8 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     m_alarmPage->openTables();
     connect(m_alarmPage, &TAlarmPage::alarmSettingChanged, this,
             [this](const QString& action, const auto& before, const auto& after) {
-                m_audit->record(audit::kind::AlarmSetting, alarmSettingDetails(action, before, after));
+                m_audit->record(audit::kind::AlarmSetting,
+                                alarmSettingDetails(action, before, after));
             });
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
     m_recipePage->setAuditor(m_writeAuditor);
@@ -190,7 +191,8 @@ void TFmHome::startPublishing()
         m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
     m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
-    connect(m_audit, &audit::AuditLog::recorded, m_publisher, &publish::MqttPublisher::auditRecorded);
+    connect(m_audit, &audit::AuditLog::recorded, m_publisher,
+            &publish::MqttPublisher::auditRecorded);
     // The state without the queue's length: the trail notes a failure and its recovery, not
     // every alarm queued during it.
     connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
@@ -291,7 +293,8 @@ void TFmHome::setCompanyTitle(const QString& title)
 TFmAuditTrail* TFmHome::showAuditTrail()
 {
     if (!m_auditTrail)
-        m_auditTrail = new TFmAuditTrail(m_dialogs, m_audit->folder(), [this] { return m_title->text(); }, this);
+        m_auditTrail = new TFmAuditTrail(
+            m_dialogs, m_audit->folder(), [this] { return m_title->text(); }, this);
     m_auditTrail->reload();
     m_auditTrail->show();
     m_auditTrail->raise();

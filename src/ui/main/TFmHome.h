@@ -34,7 +34,7 @@ class MqttPublisher;
 namespace audit {
 class AuditLog;
 class WriteAuditor;
-}
+} // namespace audit
 
 // The main window: a frame holding five pages in one rectangle, the title line, the page
 // buttons along the bottom, the refresh timer, and the polling engine it owns. The pages are

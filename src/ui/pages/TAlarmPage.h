@@ -56,7 +56,6 @@ signals:
                              const QList<alarms::AlarmSetting>& after);
 
 public:
-
     // Handlers, named after their controls.
     void BtnAlmSettingClick();
     void BtnAlmRecordClick();

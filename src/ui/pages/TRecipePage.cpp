@@ -260,7 +260,8 @@ void TRecipePage::TmrRecipeWriteTimer()
         if (const QString reason = m_engine.checkWrite(m, s, SvCode, text); !reason.isEmpty()) {
             m_problems << QStringLiteral("%1: %2").arg(slotName(m, s), reason);
             if (m_audit)
-                m_audit->refused(source, QStringLiteral("SV"), {0, m, s, SvCode, text, -1}, -1, reason);
+                m_audit->refused(source, QStringLiteral("SV"), {0, m, s, SvCode, text, -1}, -1,
+                                 reason);
         } else {
             const quint64 id = m_engine.RequestWrite(m, s, SvCode, text);
             m_outstanding[id] = slotName(m, s);

@@ -222,8 +222,9 @@ void TFmSetPage::write(TabId tab)
             m_engine.checkWrite(monitor, slot, m_selectedCode, *valueText, station);
         !reason.isEmpty()) {
         if (m_audit)
-            m_audit->refused(WriteSource, parameter, {0, monitor, slot, m_selectedCode, *valueText, station},
-                             station, reason);
+            m_audit->refused(WriteSource, parameter,
+                             {0, monitor, slot, m_selectedCode, *valueText, station}, station,
+                             reason);
         // The edit keeps the text, so that the operator can see and mend it.
         refuseWrite(parameter, *valueText, monitor, slot, station, reason);
         return;
