@@ -1,6 +1,9 @@
 #include "app/StartUp.h"
 
 #include "alarms/AlarmDatabases.h"
+#include "audit/AuditEntry.h"
+#include "audit/AuditLog.h"
+#include "audit/WriteAuditor.h"
 #include "core/Home.h"
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
@@ -23,10 +26,12 @@
 #include "ui/dialogs/Tfmpaset.h"
 #include "ui/dialogs/Tfmpassread.h"
 #include "ui/main/TFmHome.h"
+
 #include "ui/pages/TAlarmPage.h"
 #include "ui/pages/TChartPage.h"
 #include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
+#include <QJsonArray>
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -51,6 +56,7 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
                      &TFmHome::setProgramTitle);
     w.FmSetPage = new TFmSetPage(dialogs, home->engine(), home);
+    w.FmSetPage->setAuditor(&home->writeAuditor());
     w.FmBarPage = new TFmBarPage(home);
     QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
     TChartPage* charts = home->chartPage();
@@ -63,6 +69,13 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     w.FmModifyAlarm =
         new TFmModifyAlarm([alarms](const auto& row) { alarms->storeChangedRow(row); }, home);
     w.FmAlmDlg = new TFmAlmDlg(home);
+    QObject::connect(w.FmAlmDlg, &TFmAlmDlg::acknowledged, home,
+                     [home](const QStringList& lines, const QString& how) {
+                         home->auditLog().record(
+                             audit::kind::AlarmAcknowledged,
+                             {{QStringLiteral("lines"), QJsonArray::fromStringList(lines)},
+                              {QStringLiteral("by"), how}});
+                     });
     alarms->attachDialogs(w.FmAddAlarm, w.FmModifyAlarm, w.FmAlmDlg);
     w.FmRecord = new TFmRecord(home->recorder(), home);
     w.FmBrowse = new TFmBrowse(home);
@@ -119,6 +132,8 @@ void Program::closeFromOutside()
         QCoreApplication::exit(1);
         return;
     }
+    if (m_home)
+        m_home->setEndReason(QStringLiteral("signal"));
     if (m_home && m_home->close())
         QCoreApplication::quit();
 }

@@ -11,6 +11,12 @@
 namespace publish {
 
 namespace {
+// Audit entries share the alarms' queue and file; this mark, which no alarm payload (a JSON
+// object) starts with, sends them to their own topic.
+const QByteArray AuditMark = QByteArrayLiteral("audit ");
+} // namespace
+
+namespace {
 
 constexpr int SweepMs = 250;        // catches what no update announces (a slot lost, a title)
 constexpr int RefreshMs = 10000;    // every state and line at least this often
@@ -78,8 +84,11 @@ QString MqttPublisher::statusText() const
         m_connected
             ? QStringLiteral("MQTT: connected to %1:%2").arg(m_settings.host).arg(m_settings.port)
             : QStringLiteral("MQTT: ") + m_reason;
-    if (!m_queue.empty())
-        text += QStringLiteral(", %1 alarms queued").arg(m_queue.size());
+    const size_t alarms = queuedAlarms();
+    if (alarms > 0)
+        text += QStringLiteral(", %1 alarms queued").arg(alarms);
+    if (m_queue.size() > alarms)
+        text += QStringLiteral(", %1 audit entries queued").arg(m_queue.size() - alarms);
     if (m_dropped)
         text += QStringLiteral(", %1 dropped").arg(m_dropped);
     if (!m_keepError.isEmpty())
@@ -121,8 +130,25 @@ void MqttPublisher::alarmRaised(int monitor, int slot, const QString& line, cons
     if (m_stopped)
         return;
     const QString id = QStringLiteral("%1/%2").arg(m_run).arg(++m_sequence);
-    m_queue.push_back(
-        alarmPayload(monitor, slot, line, count, QDateTime::currentDateTimeUtc(), id));
+    enqueue(alarmPayload(monitor, slot, line, count, QDateTime::currentDateTimeUtc(), id));
+}
+
+size_t MqttPublisher::queuedAlarms() const
+{
+    return size_t(std::count_if(m_queue.begin(), m_queue.end(),
+                                [](const QByteArray& p) { return !p.startsWith(AuditMark); }));
+}
+
+void MqttPublisher::auditRecorded(const QByteArray& line)
+{
+    if (m_stopped)
+        return;
+    enqueue(AuditMark + line);
+}
+
+void MqttPublisher::enqueue(QByteArray payload)
+{
+    m_queue.push_back(std::move(payload));
     if (m_queue.size() > MaxQueuedAlarms) {
         m_queue.pop_front();
         ++m_dropped;
@@ -139,16 +165,21 @@ void MqttPublisher::drainAlarms()
 {
     if (!m_connected || !m_connection)
         return;
-    const QByteArray topic = (m_settings.prefix + QStringLiteral("/alarms")).toUtf8();
+    const QByteArray alarmTopic = (m_settings.prefix + QStringLiteral("/alarms")).toUtf8();
+    const QByteArray auditTopic = (m_settings.prefix + QStringLiteral("/audit")).toUtf8();
     // In order, and each handed to libmosquitto once: what it has taken it sends again by
     // itself after a reconnect. The first that it does not take stays first.
     while (!m_queue.empty()) {
         std::lock_guard lock(m_handedMutex);
         int mid = -1;
-        const int rc = m_connection->publish(topic, m_queue.front(), m_settings.qos, false, &mid);
+        const QByteArray& queued = m_queue.front();
+        const bool audit = queued.startsWith(AuditMark);
+        const int qos = audit ? std::max(1, m_settings.qos) : m_settings.qos;
+        const int rc =
+            m_connection->publish(audit ? auditTopic : alarmTopic,
+                                  audit ? queued.mid(AuditMark.size()) : queued, qos, false, &mid);
         // At QoS 1 and 2 "no connection" comes after the message was queued.
-        const bool taken =
-            rc == MOSQ_ERR_SUCCESS || (rc == MOSQ_ERR_NO_CONN && m_settings.qos > 0 && mid > 0);
+        const bool taken = rc == MOSQ_ERR_SUCCESS || (rc == MOSQ_ERR_NO_CONN && qos > 0 && mid > 0);
         if (!taken)
             return;
         m_handed.push_back({mid, m_queue.front()});

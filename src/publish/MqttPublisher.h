@@ -39,9 +39,12 @@ public:
     // "MQTT: connected to host:port" or why not, with the queue length when alarms wait.
     QString statusText() const;
     // Alarms waiting to be handed to libmosquitto.
-    size_t queuedAlarms() const { return m_queue.size(); }
+    size_t queuedAlarms() const;
 
     void alarmRaised(int monitor, int slot, const QString& line, const QString& count);
+    // An audit trail entry (its line as on disk) for <prefix>/audit, at QoS 1 at least; it
+    // waits and is kept with the alarms, in one order.
+    void auditRecorded(const QByteArray& line);
     // Publishes "offline" (waiting a moment for it to leave), disconnects, and keeps the
     // alarms not yet delivered in the settings' queue file.
     void stop();
@@ -61,6 +64,7 @@ private:
     void sweep(bool force);
     void publishLines();
     void drainAlarms();
+    void enqueue(QByteArray payload);
     bool send(const QString& subtopic, const QByteArray& payload, bool retain, int* mid = nullptr);
     void setState(bool connected, const QString& reason);
     void announceStatus();

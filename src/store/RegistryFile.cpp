@@ -41,6 +41,58 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error = 
 
 RegistryFile::RegistryFile(QString path) : m_path(std::move(path)) {}
 
+namespace {
+
+std::optional<QString> valueText(const RegistryValue& v)
+{
+    switch (v.kind) {
+    case RegistryValue::Text:
+        return v.text;
+    case RegistryValue::Integer:
+        return QString::number(v.integer);
+    case RegistryValue::Other:
+        break;
+    }
+    return v.raw;
+}
+
+const RegistryKey* findKey(const QList<RegistryKey>& keys, const QString& path)
+{
+    for (const RegistryKey& k : keys) {
+        if (k.path.compare(path, Qt::CaseInsensitive) == 0)
+            return &k;
+    }
+    return nullptr;
+}
+
+QList<RegistryFile::Change> changesBetween(const QList<RegistryKey>& before,
+                                           const QList<RegistryKey>& after)
+{
+    QList<RegistryFile::Change> changes;
+    for (const RegistryKey& key : after) {
+        const RegistryKey* old = findKey(before, key.path);
+        for (const RegistryValue& v : key.values) {
+            const qsizetype i = old ? old->indexOfValue(v.name) : -1;
+            const std::optional<QString> was = i >= 0 ? valueText(old->values[i]) : std::nullopt;
+            if (was != valueText(v))
+                changes.append({key.path, v.name, was, valueText(v)});
+        }
+        for (const RegistryValue& v : old ? old->values : QList<RegistryValue>()) {
+            if (key.indexOfValue(v.name) < 0)
+                changes.append({key.path, v.name, valueText(v), std::nullopt});
+        }
+    }
+    for (const RegistryKey& key : before) {
+        if (!findKey(after, key.path)) {
+            for (const RegistryValue& v : key.values)
+                changes.append({key.path, v.name, valueText(v), std::nullopt});
+        }
+    }
+    return changes;
+}
+
+} // namespace
+
 void RegistryFile::load()
 {
     const QFileInfo info(m_path);
@@ -59,6 +111,7 @@ void RegistryFile::load()
     m_modified = info.lastModified();
     m_size = info.size();
     m_loaded = true;
+    m_saved = m_keys;
 }
 
 RegistryKey* RegistryFile::key(const QString& path)
@@ -83,6 +136,10 @@ bool RegistryFile::save(QString* error)
     const QFileInfo info(m_path);
     m_modified = info.lastModified();
     m_size = info.size();
+    const QList<Change> changes = changesBetween(m_saved, m_keys);
+    m_saved = m_keys;
+    if (m_listener && !changes.isEmpty())
+        m_listener(changes);
     return true;
 }
 

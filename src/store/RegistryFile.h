@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace store {
@@ -64,12 +65,29 @@ public:
 
     QList<RegistryKey>& keys() { return m_keys; }
 
+    // One value that a save changed, added or removed: `old` or `now` is empty when the value
+    // did not exist. Told after the file is replaced, so that a record of it names what is on
+    // the disk.
+    struct Change
+    {
+        QString key;
+        QString name;
+        std::optional<QString> old;
+        std::optional<QString> now;
+    };
+    void setChangeListener(std::function<void(const QList<Change>&)> listener)
+    {
+        m_listener = std::move(listener);
+    }
+
 private:
     QString m_path;
     QList<RegistryKey> m_keys;
     bool m_loaded = false;
     QDateTime m_modified; // of the file as last read or written
     qint64 m_size = -1;
+    QList<RegistryKey> m_saved; // the keys as last read or written, for the changes of a save
+    std::function<void(const QList<Change>&)> m_listener;
 };
 
 // First start: writes the default store to `path` when no file exists there. The defaults

@@ -3,6 +3,7 @@
 #include "SimProcess.h"
 #include "app/QuillmereApplication.h"
 #include "app/StartUp.h"
+#include "audit/AuditChain.h"
 #include "ui/RadioGroup.h"
 #include "ui/dialogs/TFmBarPage.h"
 #include "ui/dialogs/TFmCommSetting.h"
@@ -11,6 +12,7 @@
 #include "ui/main/StatusLine.h"
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
+#include "ui/pages/TRecipePage.h"
 #include "ui/params/TFmSetPage.h"
 
 #include <QCheckBox>
@@ -182,6 +184,25 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
     QCOMPARE(reg(1, 1, 0), QStringLiteral("value 1015"));
     QCOMPARE(reg(2, 15, 0), QStringLiteral("value 4515"));
     QCOMPARE(reg(3, 21, 0), QStringLiteral("value 171"));
+    // Every write in the trail with where it came from and what became of it.
+    QTRY_VERIFY_WITH_TIMEOUT(!home->recipePage()->isWriting(), 10000);
+    QStringList writes;
+    for (const audit::AuditEntry& e : audit::readEntries(sim.home() + "/audit"))
+        if (e.kind == audit::kind::Write)
+            writes << QStringList{e.details["source"].toString(),
+                                  e.details["monitor"].toVariant().toString(),
+                                  e.details["slot"].toVariant().toString(),
+                                  e.details["parameter"].toString(),
+                                  e.details["text"].toString(),
+                                  e.details["word"].toString(),
+                                  e.details["result"].toString()}
+                          .join('|');
+    QCOMPARE(writes.first(), QStringLiteral("Set Controller|1|4|SV|123.5|0x04d3|sent"));
+    QVERIFY2(writes.contains("Set Controller|1|4|SV|123.5|0x04d3|confirmed"),
+             qPrintable(writes.join('\n')));
+    QVERIFY2(writes.contains("recipe |3|10|SV|180|0x00b4|confirmed"),
+             qPrintable(writes.join('\n')));
+    QCOMPARE(audit::verifyFolder(sim.home() + "/audit").intact, true);
     home->close();
 }
 

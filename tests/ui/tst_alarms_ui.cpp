@@ -1,6 +1,11 @@
 // The Alarm page in the running program: rows in the settings table and the engine's alarm
 // fields after Add, Modify and Delete, a raised alarm on screen and in the count table, and the
 // history's printouts read back from PDF.
+#include "audit/AuditChain.h"
+#include "ui/audit/TFmAuditTrail.h"
+
+#include <QTableWidget>
+
 #include "../unit/FakeLine.h"
 #include "PortlessStart.h"
 #include "RecordingDialogs.h"
@@ -15,6 +20,7 @@
 #include "ui/main/TFmHome.h"
 #include "ui/pages/TAlarmHistoryPanel.h"
 #include "ui/pages/TAlarmPage.h"
+#include <QJsonDocument>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -385,6 +391,41 @@ void TestAlarmsUi::alarmReachesHistoryDialogAndCounts()
     QCOMPARE(r.grid("DBGrid2"), QStringList({"02|01|03", "01|02|07"})); // key order
     r.click(dialog, "BtnOK");
     QVERIFY(!dialog->isVisible());
+    // The trail has both alarms and one acknowledgement naming the lines the dialog showed.
+    QStringList trail;
+    for (const audit::AuditEntry& e : audit::readEntries(r.dir.path() + "/audit"))
+        if (e.kind.startsWith("alarm"))
+            trail << e.kind + '|' +
+                         QString::fromUtf8(QJsonDocument(e.details).toJson(QJsonDocument::Compact));
+    QCOMPARE(
+        trail,
+        QStringList({R"(alarm raised|{"alarm":"L1","count":"01","monitor":2,"slot":7})",
+                     R"(alarm raised|{"alarm":"L2","count":"02","monitor":1,"slot":3})",
+                     R"(alarm acknowledged|{"by":"OK","lines":["Message1, L1","Message2, L2"]})"}));
+    // The Audit Trail window filtered to Monitor 2 shows that alarm; its CSV and PDF are what
+    // it shows.
+    TFmAuditTrail* window = r.home()->showAuditTrail();
+    window->findChild<QComboBox*>("CboMonitor")->setCurrentIndex(2);
+    const auto* grid = window->findChild<QTableWidget*>("GridAudit");
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("alarm raised"));
+    QVERIFY(window->findChild<QLabel*>("LbChain")->text().startsWith("Chain: intact"));
+    for (const QString& name : {QStringLiteral("shown.csv"), QStringLiteral("shown.pdf")}) {
+        g_dialogs->fileAnswer = r.dir.filePath(name);
+        QTest::mouseClick(
+            window->findChild<QPushButton*>(name.endsWith("csv") ? "BtnCsv" : "BtnPdf"),
+            Qt::LeftButton);
+        QFile out(g_dialogs->fileAnswer);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        const QByteArray bytes = out.readAll();
+        if (name.endsWith("csv"))
+            QCOMPARE(bytes.split('\n').size(), 3); // the titles, one entry, the end
+        else
+            QVERIFY(bytes.startsWith("%PDF"));
+        QVERIFY(bytes.contains("alarm raised") || name.endsWith("pdf"));
+    }
+    g_dialogs->fileAnswer.clear();
+    window->hide();
     QCOMPARE(dialog->STxtAlmCount()->text(), QStringLiteral("0"));
     QCOMPARE(dialog->LstAlarm()->count(), 0);
     r.raise(2, 7, "L3", "02");

@@ -8,6 +8,7 @@
 #include "app/QuillmereApplication.h"
 #include "app/SignalCloser.h"
 #include "app/StartUp.h"
+#include "audit/AuditChain.h"
 #include "core/QuillmereError.h"
 #include "link/PortTable.h"
 #include "store/RegistryFile.h"
@@ -512,6 +513,18 @@ void TestSettings::communicationOk()
     QCOMPARE(r.home()->engine().model().ScanAll, setUp.contains("RdoScanAll=-1"));
     QCOMPARE(f.integer("FmCommSetting", "Converter"),
              dialog->findChild<RadioGroup*>("CboConverter")->itemIndex());
+    // The converter stored at OK is in the trail with its old and new value.
+    if (setUp.contains("CboConverter")) {
+        QStringList changes;
+        for (const audit::AuditEntry& e : audit::readEntries(f.dir.path() + "/audit"))
+            if (e.kind == audit::kind::Setting)
+                changes << QStringList{e.details["key"].toString(), e.details["value"].toString(),
+                                       e.details["old"].toString(), e.details["new"].toString()}
+                               .join('|');
+        QVERIFY2(changes.contains(QStringLiteral("FmCommSetting|Converter|0|%1")
+                                      .arg(f.integer("FmCommSetting", "Converter"))),
+                 qPrintable(changes.join('\n')));
+    }
     if (setUp.startsWith(QLatin1String("Edit2=12")))
         QCOMPARE(dialog->findChild<RadioGroup*>("CboComB")->itemIndex(), -1);
     if (error.isEmpty()) {

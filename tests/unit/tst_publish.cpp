@@ -18,6 +18,7 @@
 namespace {
 
 const QString Alarms = QStringLiteral("t/alarms");
+const QByteArray AuditLine = R"({"prev":"00","kind":"start"})";
 
 double processCpuSeconds()
 {
@@ -253,11 +254,12 @@ void TestPublish::undeliveredAlarmsWaitInAFile()
         // The broker away: both wait, and the close keeps them.
         publish::MqttPublisher publisher(settings, engine, {});
         publisher.alarmRaised(1, 1, QStringLiteral("first"), QStringLiteral("01"));
+        publisher.auditRecorded(AuditLine);
         publisher.alarmRaised(1, 1, QStringLiteral("second"), QStringLiteral("02"));
         publisher.stop();
         if (!kept) {
             QVERIFY2(publisher.statusText().contains(QStringLiteral("alarms cannot be kept in ")) &&
-                         publisher.statusText().contains(QStringLiteral(", 2 dropped")),
+                         publisher.statusText().contains(QStringLiteral(", 3 dropped")),
                      qPrintable(publisher.statusText()));
             return;
         }
@@ -268,6 +270,9 @@ void TestPublish::undeliveredAlarmsWaitInAFile()
     publish::MqttPublisher publisher(settings, engine, {});
     QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(Alarms).size(), 2, 10000);
     QCOMPARE(arrivedInOrderOnce(subscriber), QStringList({"first", "second"}));
+    // The audit entry waited with them and goes to its own topic as it was recorded.
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.payloads(QStringLiteral("t/audit")),
+                              QList<QByteArray>{AuditLine}, 10000);
     // Delivered: the next start does not send them again.
     QTRY_VERIFY(!QFile::exists(settings.queueFile));
 }

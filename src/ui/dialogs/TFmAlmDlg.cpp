@@ -78,6 +78,7 @@ void TFmAlmDlg::addAlarm(const QString& line)
 
 void TFmAlmDlg::BtnOKClick()
 {
+    emit acknowledged(shownLines(), QStringLiteral("OK"));
     hide();
 }
 
@@ -95,8 +96,18 @@ void TFmAlmDlg::hideEvent(QHideEvent* event)
         forgetLines();
 }
 
+QStringList TFmAlmDlg::shownLines() const
+{
+    QStringList lines;
+    for (int i = 0; i < m_list->count(); ++i)
+        lines << m_list->item(i)->text();
+    return lines;
+}
+
 void TFmAlmDlg::closeEvent(QCloseEvent* event)
 {
+    if (m_list->count() > 0)
+        emit acknowledged(shownLines(), QStringLiteral("window closed"));
     forgetLines();
     QDialog::closeEvent(event);
 }

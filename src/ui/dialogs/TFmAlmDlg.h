@@ -23,12 +23,17 @@ public:
 
     void BtnOKClick();
 
+signals:
+    // The operator acknowledged these lines (OK, or the window frame's close), before they go.
+    void acknowledged(const QStringList& lines, const QString& how);
+
 protected:
     void hideEvent(QHideEvent* event) override;   // FormHide
     void closeEvent(QCloseEvent* event) override; // FormClose
 
 private:
     void forgetLines();
+    QStringList shownLines() const;
 
     QLabel* m_count = nullptr;
     QListWidget* m_list = nullptr;

@@ -1,5 +1,13 @@
 #include "ui/main/TFmHome.h"
 
+#include "audit/AuditEntry.h"
+#include "audit/AuditLog.h"
+#include "audit/WriteAuditor.h"
+#include "ui/audit/TFmAuditTrail.h"
+#include "ui/main/AuditHooks.h"
+
+#include <QMenu>
+
 #include "core/Home.h"
 #include "publish/MqttPublisher.h"
 
@@ -85,11 +93,22 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     setFixedSize(800, 570);
     setWindowTitle(QCoreApplication::applicationName());
 
+    m_audit = new audit::AuditLog(core::homeFolder() + QStringLiteral("/audit"), this);
+    // Before any window that reports writes connects to the engine: an entry is on the disk
+    // before its write is shown as done.
+    m_writeAuditor = new audit::WriteAuditor(*m_audit, *m_engine, this);
+    connectAuditTrail(*m_audit, m_settings, this);
     m_monitorPage = new TMonitorPage(this);
     // The alarm settings go into the engine's model before anything can start it.
     m_alarmPage = new TAlarmPage(dialogs, m_engine->model(), this);
     m_alarmPage->openTables();
+    connect(m_alarmPage, &TAlarmPage::alarmSettingChanged, this,
+            [this](const QString& action, const auto& before, const auto& after) {
+                m_audit->record(audit::kind::AlarmSetting,
+                                alarmSettingDetails(action, before, after));
+            });
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
+    m_recipePage->setAuditor(m_writeAuditor);
     // Monitor 1's chart button comes marked; the bars are created with their page.
     m_chartPage = new TChartPage(
         dialogs, m_engine->model(), [this] { return m_dpScanDone; }, this);
@@ -153,6 +172,9 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     connect(
         m_alarmPage, &TAlarmPage::databaseStateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("alarmdb"), text); });
+    connect(m_recorder, &record::DataRecorder::stateChanged, this, [this](const QString& text) {
+        m_audit->record(audit::kind::Recording, {{QStringLiteral("state"), text}});
+    });
     connect(
         m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
@@ -179,6 +201,20 @@ void TFmHome::startPublishing()
         m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
         [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
     m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
+    connect(m_audit, &audit::AuditLog::recorded, m_publisher,
+            &publish::MqttPublisher::auditRecorded);
+    // The state without the queue's length: the trail notes a failure and its recovery, not
+    // every alarm queued during it.
+    connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
+            [this, last = QString()](const QString& text) mutable {
+                // The entry itself goes through the publisher and changes its status: `last`
+                // is set first, so that this does not record again.
+                const QString state = text.section(QStringLiteral(", "), 0, 0);
+                if (state == last)
+                    return;
+                last = state;
+                m_audit->record(audit::kind::Publishing, {{QStringLiteral("state"), state}});
+            });
 }
 
 TFmHome::~TFmHome()
@@ -197,6 +233,16 @@ void TFmHome::buildTitleAndPageButtons()
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setFont(fonts::sans(21));
     m_title->setGeometry(197, 4, 426, 26);
+    // The audit trail is reached from the title line's context menu: no control of the
+    // window moves for it.
+    m_title->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_title, &QLabel::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* trail = menu.addAction(QStringLiteral("Audit Trail..."));
+        trail->setObjectName(QStringLiteral("ActAuditTrail"));
+        connect(trail, &QAction::triggered, this, &TFmHome::showAuditTrail);
+        menu.exec(m_title->mapToGlobal(at));
+    });
 
     m_version = new QLabel(QStringLiteral("VER 9.22"), this);
     m_version->setObjectName(QStringLiteral("RzVersionInfoStatus4"));
@@ -255,6 +301,17 @@ void TFmHome::setCompanyTitle(const QString& title)
     m_title->setText(title);
 }
 
+TFmAuditTrail* TFmHome::showAuditTrail()
+{
+    if (!m_auditTrail)
+        m_auditTrail = new TFmAuditTrail(
+            m_dialogs, m_audit->folder(), [this] { return m_title->text(); }, this);
+    m_auditTrail->reload();
+    m_auditTrail->show();
+    m_auditTrail->raise();
+    return m_auditTrail;
+}
+
 void TFmHome::setProgramTitle(const QString& title)
 {
     setWindowTitle(title);
@@ -264,6 +321,7 @@ void TFmHome::setProgramTitle(const QString& title)
 void TFmHome::setTilesLocked(bool locked)
 {
     m_monitorPage->setLocked(locked);
+    m_audit->record(locked ? audit::kind::Lock : audit::kind::Unlock, {});
     // A Set Controller dialog opened before the lock must not go on writing.
     if (m_windows.FmSetPage)
         m_windows.FmSetPage->setLocked(locked);
@@ -302,6 +360,7 @@ void TFmHome::loadPicture(PageButton* button, const QString& file)
 
 void TFmHome::BtnStartClick()
 {
+    m_audit->record(audit::kind::Start, {});
     if (m_windows.FmBarPage)
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->Start();
@@ -313,6 +372,7 @@ void TFmHome::BtnStartClick()
 
 void TFmHome::BtnScanDPClick()
 {
+    m_audit->record(audit::kind::Rescan, {});
     if (m_windows.FmBarPage)
         m_windows.FmBarPage->showCentredOn(this);
     m_engine->RequestRescan();
@@ -414,7 +474,12 @@ void TFmHome::applyEngineUpdate(const EngineUpdate& update)
         break;
     case EngineUpdate::Alarm:
         QApplication::beep();
-        // The plant first: nothing on this station's side may keep an alarm from it.
+        // On disk first (the trail shows it raised before anything reports it), then the
+        // plant: nothing on this station's side may keep an alarm from it.
+        m_audit->record(audit::kind::AlarmRaised, {{QStringLiteral("monitor"), update.monitor},
+                                                   {QStringLiteral("slot"), update.slot},
+                                                   {QStringLiteral("alarm"), update.text},
+                                                   {QStringLiteral("count"), update.countText}});
         if (m_publisher)
             m_publisher->alarmRaised(update.monitor, update.slot, update.text, update.countText);
         m_alarmPage->alarmRaised(update.monitor, update.slot, update.text, update.countText);

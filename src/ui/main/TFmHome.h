@@ -15,6 +15,7 @@ class QLineEdit;
 class QTimer;
 class SettingsStore;
 class TAlarmPage;
+class TFmAuditTrail;
 class TBarChartPage;
 class TChartPage;
 class StatusLine;
@@ -30,6 +31,10 @@ class DataRecorder;
 namespace publish {
 class MqttPublisher;
 }
+namespace audit {
+class AuditLog;
+class WriteAuditor;
+} // namespace audit
 
 // The main window: a frame holding five pages in one rectangle, the title line, the page
 // buttons along the bottom, the refresh timer, and the polling engine it owns. The pages are
@@ -97,6 +102,13 @@ public:
     StatusLine* statusLine() const { return m_statusLine; }
     // Null unless <home>/publish.ini configures a broker.
     publish::MqttPublisher* publisher() const { return m_publisher; }
+    // The audit trail in <home>/audit, and its record of controller writes.
+    audit::AuditLog& auditLog() const { return *m_audit; }
+    audit::WriteAuditor& writeAuditor() const { return *m_writeAuditor; }
+    // How the program ends, for the trail: "window close" unless the closer says otherwise.
+    void setEndReason(const QString& how) { m_endReason = how; }
+    // "Audit Trail...", from the title line's context menu: the window, read afresh.
+    TFmAuditTrail* showAuditTrail();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -139,4 +151,8 @@ private:
     record::DataRecorder* m_recorder = nullptr;
     StatusLine* m_statusLine = nullptr; // below the page buttons
     publish::MqttPublisher* m_publisher = nullptr;
+    audit::AuditLog* m_audit = nullptr;
+    audit::WriteAuditor* m_writeAuditor = nullptr;
+    QString m_endReason = QStringLiteral("window close");
+    TFmAuditTrail* m_auditTrail = nullptr;
 };

@@ -13,6 +13,11 @@
 #include "ui/main/TController.h"
 #include "ui/main/TFmHome.h"
 
+#include "audit/AuditEntry.h"
+#include "audit/AuditLog.h"
+
+#include <QCoreApplication>
+
 #include "publish/MqttPublisher.h"
 #include "ui/pages/TChartPage.h"
 
@@ -67,6 +72,7 @@ void TFmHome::FormShow()
     m_recorder->switchTimer(false);
     // Rows the last close could not write go to the folder just restored.
     m_recorder->takeBack();
+    m_audit->record(audit::kind::ProgramStart, {{QStringLiteral("version"), m_version->text()}});
 }
 
 void TFmHome::restoreHomeValues(SettingsStore& store)
@@ -119,6 +125,7 @@ void TFmHome::FormClose()
     // The broker hears "offline" from us, not only as the last will.
     if (m_publisher)
         m_publisher->stop();
+    m_audit->record(audit::kind::ProgramEnd, {{QStringLiteral("how"), m_endReason}});
     // Closing the main window ends the program: no dialog stays behind.
     for (QDialog* dialog : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         dialog->hide();

@@ -339,6 +339,14 @@ bool TAlarmPage::currentRow(alarms::AlarmSetting& row) const
 
 void TAlarmPage::storeRow(const alarms::AlarmSettingValues& values, bool isNew)
 {
+    const auto rowsOfKey = [&values](const QList<alarms::AlarmSetting>& rows) {
+        QList<alarms::AlarmSetting> found;
+        for (const auto& r : rows)
+            if (r.monitor() == values.Panel.toInt() && r.slot() == values.ControllerNO.toInt())
+                found << r;
+        return found;
+    };
+    const QList<alarms::AlarmSetting> before = rowsOfKey(m_rows);
     try {
         if (isNew)
             m_tableAlm->insert(values, m_model);
@@ -352,6 +360,8 @@ void TAlarmPage::storeRow(const alarms::AlarmSettingValues& values, bool isNew)
         throw; // the database's own refusal goes on to the general error handler
     }
     refreshSettings();
+    emit alarmSettingChanged(isNew ? QStringLiteral("added") : QStringLiteral("modified"), before,
+                             rowsOfKey(m_rows));
 }
 
 void TAlarmPage::storeNewRow(const alarms::AlarmSettingValues& values)
@@ -401,10 +411,13 @@ void TAlarmPage::BtnDeleteSettingClick()
         return;
     m_tableAlm->remove(row.Panel, row.ControllerNO, m_model);
     refreshSettings();
+    emit alarmSettingChanged(QStringLiteral("deleted"), {row}, {});
 }
 
 void TAlarmPage::BtnDelteAllClick()
 {
+    const QList<alarms::AlarmSetting> before = m_rows;
     m_tableAlm->removeAll(m_model);
     refreshSettings();
+    emit alarmSettingChanged(QStringLiteral("deleted all"), before, {});
 }

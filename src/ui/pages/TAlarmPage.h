@@ -59,6 +59,13 @@ public:
 
     TAlarmHistoryPanel* history() const { return m_history; }
 
+signals:
+    // A setting stored: "added", "modified", "deleted" or "deleted all", with the rows of that
+    // key before and after (empty where there was none).
+    void alarmSettingChanged(const QString& action, const QList<alarms::AlarmSetting>& before,
+                             const QList<alarms::AlarmSetting>& after);
+
+public:
     // Handlers, named after their controls.
     void BtnAlmSettingClick();
     void BtnAlmRecordClick();

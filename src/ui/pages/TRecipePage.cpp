@@ -1,5 +1,7 @@
 #include "ui/pages/TRecipePage.h"
 
+#include "audit/WriteAuditor.h"
+
 #include "core/Home.h"
 #include "engine/TCommController.h"
 #include "recipe/RecipeFile.h"
@@ -253,10 +255,19 @@ void TRecipePage::TmrRecipeWriteTimer()
         const QString text = recipeEdit(m, s)->text();
         // Checked as the engine will convert it: a value it would drop is named at the end
         // instead of passing for written.
-        if (const QString reason = m_engine.checkWrite(m, s, SvCode, text); !reason.isEmpty())
+        // The entries name the recipe as the operator saw it loaded.
+        const QString source = QStringLiteral("recipe %1").arg(m_name->text());
+        if (const QString reason = m_engine.checkWrite(m, s, SvCode, text); !reason.isEmpty()) {
             m_problems << QStringLiteral("%1: %2").arg(slotName(m, s), reason);
-        else
-            m_outstanding[m_engine.RequestWrite(m, s, SvCode, text)] = slotName(m, s);
+            if (m_audit)
+                m_audit->refused(source, QStringLiteral("SV"), {0, m, s, SvCode, text, -1}, -1,
+                                 reason);
+        } else {
+            const quint64 id = m_engine.RequestWrite(m, s, SvCode, text);
+            m_outstanding[id] = slotName(m, s);
+            if (m_audit)
+                m_audit->posted(id, source, QStringLiteral("SV"));
+        }
         ++m_next;
         if (m_writing)
             m_writing->setBarPosition(m_next);

@@ -11,6 +11,9 @@ class QLineEdit;
 class QPushButton;
 class TCommController;
 class TFmWriting;
+namespace audit {
+class WriteAuditor;
+}
 struct WriteResult;
 
 // The recipe page (`Panel4`): one set value per controller slot in the edits `TxtRecipeA1` ..
@@ -34,6 +37,8 @@ public:
     QLineEdit* recipeEdit(int monitor, int slot) const;
     // From the press until every written slot has read its value back or the time for that
     // is over.
+    // Where its writes are recorded; none when null.
+    void setAuditor(audit::WriteAuditor* auditor) { m_audit = auditor; }
     bool isWriting() const { return m_next < m_count || !m_outstanding.empty(); }
 
     // How long after the last post the written slots have to read their new set values back:
@@ -82,5 +87,6 @@ private:
     // Posted writes still waiting to be sent or read back: id -> "SV 04 of Monitor1".
     std::map<quint64, QString> m_outstanding;
     QStringList m_problems; // one line per slot that did not take its value
+    audit::WriteAuditor* m_audit = nullptr;
     QTimer m_confirmWindow;
 };

@@ -1,5 +1,7 @@
 #include "ui/params/TFmSetPage.h"
 
+#include "audit/WriteAuditor.h"
+
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
 #include "engine/WriteConversion.h"
@@ -24,6 +26,8 @@ using params::ParameterEntry;
 using params::TabId;
 
 namespace {
+
+const QString WriteSource = QStringLiteral("Set Controller");
 
 const QColor SkyBlue(166, 202, 240);
 
@@ -217,11 +221,18 @@ void TFmSetPage::write(TabId tab)
     if (const QString reason =
             m_engine.checkWrite(monitor, slot, m_selectedCode, *valueText, station);
         !reason.isEmpty()) {
+        if (m_audit)
+            m_audit->refused(WriteSource, parameter,
+                             {0, monitor, slot, m_selectedCode, *valueText, station}, station,
+                             reason);
         // The edit keeps the text, so that the operator can see and mend it.
         refuseWrite(parameter, *valueText, monitor, slot, station, reason);
         return;
     }
-    m_posted[m_engine.RequestWrite(monitor, slot, m_selectedCode, *valueText, station)] = parameter;
+    const quint64 id = m_engine.RequestWrite(monitor, slot, m_selectedCode, *valueText, station);
+    m_posted[id] = parameter;
+    if (m_audit)
+        m_audit->posted(id, WriteSource, parameter);
     if (edit)
         edit->clear();
 }

@@ -13,6 +13,9 @@ class QLineEdit;
 class QTabWidget;
 class SetPageTab;
 class TCommController;
+namespace audit {
+class WriteAuditor;
+}
 struct WriteResult;
 
 // "Set Controller": writes one controller parameter at a time to the controller whose SET
@@ -35,6 +38,8 @@ public:
     void setTarget(const QString& panel, const QString& slotNumber, const QString& id);
     // The operator lock: locking hides the dialog, and no write goes out until it is lifted.
     void setLocked(bool locked);
+    // Where its writes are recorded; none when null.
+    void setAuditor(audit::WriteAuditor* auditor) { m_audit = auditor; }
 
     void WritwL1Click();
     void WritwL2Click();
@@ -68,6 +73,7 @@ private:
     bool m_locked = false;
     // This dialog's writes not yet sent or refused by the engine: id -> parameter name.
     std::map<quint64, QString> m_posted;
+    audit::WriteAuditor* m_audit = nullptr;
 
     QLabel* m_panel = nullptr; // LbPanel
     QLabel* m_no = nullptr;    // LbNO
