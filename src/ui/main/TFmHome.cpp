@@ -271,6 +271,13 @@ void TFmHome::buildTitleAndPageButtons()
 
     // Below the documented layout, so that nothing above it moves.
     m_statusLine = new StatusLine(this);
+    // An entry the trail could not keep is said where the operator looks, until one goes in.
+    connect(m_audit, &audit::AuditLog::failed, m_statusLine, [this](const QString& error) {
+        m_statusLine->setSegment(QStringLiteral("audit"),
+                                 QStringLiteral("Audit trail not written: %1").arg(error));
+    });
+    connect(m_audit, &audit::AuditLog::recorded, m_statusLine,
+            [this] { m_statusLine->setSegment(QStringLiteral("audit"), QString()); });
     m_statusLine->setGeometry(0, 548, 800, 22);
     connect(m_statusLine, &StatusLine::clicked, this,
             [this] { bringUp(m_windows.FmLineStatistics); });
