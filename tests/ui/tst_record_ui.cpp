@@ -211,14 +211,22 @@ void TestRecordUi::settingsSurviveARestart()
     QCOMPARE(r.find<QComboBox>("CboSaveUnit")->currentText(), QStringLiteral("Day"));
 }
 
+// Points the record folder at <dir>/data with a file where Monitor2's folder belongs.
+static bool fileInPlaceOfMonitor2(Run& r, QFile& inTheWay)
+{
+    const QString folder = r.dir.path() + "/data";
+    if (!QDir().mkpath(folder) || !inTheWay.open(QIODevice::WriteOnly))
+        return false;
+    r.find<QLineEdit>("TxtFilePath")->setText(folder);
+    return true;
+}
+
 void TestRecordUi::failureShowsInTheStatusLineUntilAWriteSucceeds()
 {
     Run r;
     const QString folder = r.dir.path() + "/data";
-    QVERIFY(QDir().mkpath(folder));
     QFile inTheWay(folder + "/Monitor2");
-    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
-    r.find<QLineEdit>("TxtFilePath")->setText(folder);
+    QVERIFY(fileInPlaceOfMonitor2(r, inTheWay));
     r.home()->TmrRecordTimer();
     StatusLine* status = r.home()->statusLine();
     QVERIFY2(status->text().contains("Recording failed: a file is in the place of the folder: " +
@@ -239,10 +247,8 @@ void TestRecordUi::rowsWaitingAtCloseAreWrittenAfterTheRestart()
 {
     Run r;
     const QString folder = r.dir.path() + "/data";
-    QVERIFY(QDir().mkpath(folder));
     QFile inTheWay(folder + "/Monitor2");
-    QVERIFY(inTheWay.open(QIODevice::WriteOnly));
-    r.find<QLineEdit>("TxtFilePath")->setText(folder);
+    QVERIFY(fileInPlaceOfMonitor2(r, inTheWay));
     r.dialog()->BtnOKClick();
     r.home()->TmrRecordTimer();
     QVERIFY(r.home()->close());
