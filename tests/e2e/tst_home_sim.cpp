@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 
@@ -201,6 +202,10 @@ void TestHomeSim::parameterAndRecipeWritesReachTheControllers()
     QVERIFY2(writes.contains("Set Controller|1|4|SV|123.5|0x04d3|confirmed"),
              qPrintable(writes.join('\n')));
     QVERIFY2(writes.contains("recipe |3|10|SV|180|0x00b4|confirmed"),
+             qPrintable(writes.join('\n')));
+    // The write tried under the lock: refused, and on the record all the same.
+    QVERIFY2(writes.filter(QRegularExpression("^Set Controller\\|2\\|4\\|\\w+\\|1\\|.*\\|refused$"))
+                     .size() == 1,
              qPrintable(writes.join('\n')));
     QCOMPARE(audit::verifyFolder(sim.home() + "/audit").intact, true);
     home->close();

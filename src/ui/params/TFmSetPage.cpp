@@ -180,16 +180,33 @@ void TFmSetPage::KeyBack(TabId tab)
 
 void TFmSetPage::write(TabId tab)
 {
+    SetPageTab& sheet = page(tab);
+    QLineEdit* edit = sheet.valueEdit();
+    const ParameterEntry* entry = sheet.selectedEntry();
+    // The controller the header shows, not the page the main window shows now.
+    bool ok = false;
+    const int monitor = m_panel->text().toInt(&ok);
+    const int slot = ok ? m_no->text().toInt(&ok) : 0;
+    const int shownId = m_id->text().toInt(&ok);
+    const int station = ok ? shownId : -1;
+
     if (m_locked) {
+        // A write tried under the lock is on the record too: the trail shows who tried what.
+        // (A name that is no parameter is refused unrecorded, locked or not: nothing to name.)
+        if (m_audit && entry) {
+            const std::optional<QString> tried = entry->input == InputKind::Keypad
+                                                     ? std::optional<QString>(edit->text())
+                                                     : sheet.chooserValueText(*entry);
+            m_audit->refused(WriteSource, QLatin1String(entry->name),
+                             {0, monitor, slot, entry->code, tried.value_or(QString()), station},
+                             station, QStringLiteral("password has been locked"));
+        }
         m_dialogs.message(this, QStringLiteral("System Message"),
                           QStringLiteral("Password has been locked: nothing is written to the "
                                          "controllers until the lock is lifted"),
                           DialogService::Icon::Warning);
         return;
     }
-    SetPageTab& sheet = page(tab);
-    QLineEdit* edit = sheet.valueEdit();
-    const ParameterEntry* entry = sheet.selectedEntry();
     // Typed text that names no parameter shows the keypad, so it is checked as a number.
     if (params::tabInfo(tab).checksKeypadRange &&
         !checkKeypadValue(*edit, !entry || entry->input == InputKind::Keypad))
@@ -211,12 +228,6 @@ void TFmSetPage::write(TabId tab)
     // A chooser that shows no item has no value; writing a guess would be worse than nothing.
     if (!valueText)
         return;
-    // The controller the header shows, not the page the main window shows now.
-    bool ok = false;
-    const int monitor = m_panel->text().toInt(&ok);
-    const int slot = ok ? m_no->text().toInt(&ok) : 0;
-    const int shownId = m_id->text().toInt(&ok);
-    const int station = ok ? shownId : -1;
     const QString parameter = QLatin1String(entry->name);
     if (const QString reason =
             m_engine.checkWrite(monitor, slot, m_selectedCode, *valueText, station);
