@@ -53,3 +53,16 @@ template <class Handler> auto handled(Handler handler)
         }
     };
 }
+
+// For an event handler of our own: runs `work` with its error shown as a handler's is; false
+// when it raised one.
+template <class Work> bool runHandled(Work&& work)
+{
+    try {
+        std::forward<Work>(work)();
+        return true;
+    } catch (const std::exception&) {
+        showRaisedError(std::current_exception());
+        return false;
+    }
+}

@@ -156,7 +156,7 @@ void TFmChartSetting::showEvent(QShowEvent* event)
     // Only when shown from hidden: coming back from minimised (a spontaneous show) must not
     // throw away what the operator has typed.
     if (!event->spontaneous())
-        FormShow();
+        runHandled([this] { FormShow(); });
 }
 
 void TFmChartSetting::FormShow()

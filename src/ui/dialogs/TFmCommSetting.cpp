@@ -146,7 +146,7 @@ void TFmCommSetting::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        runHandled([this] { FormShow(); });
 }
 
 void TFmCommSetting::FormShow()

@@ -441,7 +441,7 @@ bool TFmHome::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_version && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        RzVersionInfoStatus4Click();
+        runHandled([this] { RzVersionInfoStatus4Click(); });
     return QWidget::eventFilter(watched, event);
 }
 
@@ -523,8 +523,8 @@ void TFmHome::showEvent(QShowEvent* event)
 void TFmHome::closeEvent(QCloseEvent* event)
 {
     // The window stays open unless the whole store went through: an error raised on the way
-    // is shown by the general error handler and the operator can close again.
+    // is shown and the operator can close again.
     event->ignore();
-    FormClose();
-    event->accept();
+    if (runHandled([this] { FormClose(); }))
+        event->accept();
 }
