@@ -1,5 +1,7 @@
 #include "app/SignalCloser.h"
 
+#include "ui/Handled.h"
+
 #include <QSocketNotifier>
 
 #include <array>
@@ -35,7 +37,8 @@ SignalCloser::SignalCloser(std::function<void()> close, QObject* parent)
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return; // the signals keep their default: they end the program without the store
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalCloser::signalArrived);
+    connect(m_notifier, &QSocketNotifier::activated, this,
+            handled(this, &SignalCloser::signalArrived));
     struct sigaction action
     {
     };

@@ -10,6 +10,7 @@
 #include "store/RegistryFile.h"
 #include "ui/DialogKeys.h"
 #include "ui/DialogService.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmBarPage.h"
@@ -54,11 +55,12 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
     // The dialogs are owned by the main window so that they go with it.
     w.FmCommSetting = new TFmCommSetting(dialogs, settings, home->engine().model(), home);
     QObject::connect(w.FmCommSetting, &TFmCommSetting::titleApplied, home,
-                     &TFmHome::setProgramTitle);
+                     handled(home, &TFmHome::setProgramTitle));
     w.FmSetPage = new TFmSetPage(dialogs, home->engine(), home);
     w.FmSetPage->setAuditor(&home->writeAuditor());
     w.FmBarPage = new TFmBarPage(home);
-    QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home, &TFmHome::dpDialogClosed);
+    QObject::connect(w.FmBarPage, &TFmBarPage::closedByUserOrTimer, home,
+                     handled(home, &TFmHome::dpDialogClosed));
     TChartPage* charts = home->chartPage();
     w.FmChartSetting = new TFmChartSetting(
         dialogs, charts->charts(), [charts](int msecs) { charts->setSampleInterval(msecs); }, home);
@@ -70,27 +72,29 @@ Windows createWindows(DialogService& dialogs, store::RegistryFile& settings,
         new TFmModifyAlarm([alarms](const auto& row) { alarms->storeChangedRow(row); }, home);
     w.FmAlmDlg = new TFmAlmDlg(home);
     QObject::connect(w.FmAlmDlg, &TFmAlmDlg::acknowledged, home,
-                     [home](const QStringList& lines, const QString& how) {
+                     handled([home](const QStringList& lines, const QString& how) {
                          home->auditLog().record(
                              audit::kind::AlarmAcknowledged,
                              {{QStringLiteral("lines"), QJsonArray::fromStringList(lines)},
                               {QStringLiteral("by"), how}});
-                     });
+                     }));
     alarms->attachDialogs(w.FmAddAlarm, w.FmModifyAlarm, w.FmAlmDlg);
     w.FmRecord = new TFmRecord(home->recorder(), home);
     w.FmBrowse = new TFmBrowse(home);
     w.FmRecord->attachBrowse(w.FmBrowse);
-    QObject::connect(w.FmBrowse, &TFmBrowse::folderChosen, w.FmRecord, &TFmRecord::setFilePath);
+    QObject::connect(w.FmBrowse, &TFmBrowse::folderChosen, w.FmRecord,
+                     handled(w.FmRecord, &TFmRecord::setFilePath));
     w.fmpaset = new Tfmpaset(dialogs, settings, home);
     w.fmpassread = new Tfmpassread(dialogs, settings, home);
     QObject::connect(w.fmpassread, &Tfmpassread::unlockRequested, home,
-                     [home] { home->setTilesLocked(false); });
+                     handled([home] { home->setTilesLocked(false); }));
     w.Fmshowpawd = new TFmshowpawd(dialogs, home);
     QObject::connect(w.Fmshowpawd, &TFmshowpawd::lockRequested, home,
-                     [home] { home->setTilesLocked(true); });
+                     handled([home] { home->setTilesLocked(true); }));
     w.Form1 = new TForm1(dialogs, home);
     w.FmTitle = new TFmTitle(dialogs, settings, home);
-    QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home, &TFmHome::setCompanyTitle);
+    QObject::connect(w.FmTitle, &TFmTitle::titleChanged, home,
+                     handled(home, &TFmHome::setCompanyTitle));
     w.FmLineStatistics = new TFmLineStatistics(&home->engine(), home);
 
     // Before any of them shows: Enter in a dialog's edit must press no button it did not choose.

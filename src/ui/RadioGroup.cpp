@@ -1,5 +1,7 @@
 #include "ui/RadioGroup.h"
 
+#include "ui/Handled.h"
+
 #include <QButtonGroup>
 #include <QEvent>
 #include <QGridLayout>
@@ -20,10 +22,10 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int col
         layout->addWidget(button, i % rows, i / rows);
         m_buttons << button;
     }
-    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            itemIndexChanged(id);
-    });
+    connect(m_group, &QButtonGroup::idToggled, this, handled([this](int id, bool checked) {
+                if (checked)
+                    itemIndexChanged(id);
+            }));
 }
 
 int RadioGroup::itemIndex() const

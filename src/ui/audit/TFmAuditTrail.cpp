@@ -3,6 +3,7 @@
 #include "audit/AuditChain.h"
 #include "core/QuillmereError.h"
 #include "ui/DialogService.h"
+#include "ui/Handled.h"
 #include "ui/audit/AuditTrailPrint.h"
 
 #include <QComboBox>
@@ -94,21 +95,26 @@ TFmAuditTrail::TFmAuditTrail(DialogService& dialogs, QString folder,
     auto* buttons = new QHBoxLayout;
     layout->addLayout(buttons);
     connect(addButton(buttons, "BtnReload", QStringLiteral("Reload")), &QPushButton::clicked, this,
-            &TFmAuditTrail::reload);
+            handled(this, &TFmAuditTrail::reload));
     buttons->addStretch();
     connect(addButton(buttons, "BtnCsv", QStringLiteral("Export CSV...")), &QPushButton::clicked,
-            this, &TFmAuditTrail::BtnCsvClick);
+            this, handled(this, &TFmAuditTrail::BtnCsvClick));
     connect(addButton(buttons, "BtnPdf", QStringLiteral("Export PDF...")), &QPushButton::clicked,
-            this, &TFmAuditTrail::BtnPdfClick);
+            this, handled(this, &TFmAuditTrail::BtnPdfClick));
     connect(addButton(buttons, "BtnClose", QStringLiteral("Close")), &QPushButton::clicked, this,
-            &QDialog::hide);
+            handled(this, &QDialog::hide));
 
-    connect(m_from, &QDateTimeEdit::dateTimeChanged, this, &TFmAuditTrail::applyFilter);
-    connect(m_to, &QDateTimeEdit::dateTimeChanged, this, &TFmAuditTrail::applyFilter);
-    connect(m_kind, &QComboBox::currentIndexChanged, this, &TFmAuditTrail::applyFilter);
-    connect(m_monitor, &QComboBox::currentIndexChanged, this, &TFmAuditTrail::applyFilter);
-    connect(m_slot, &QComboBox::currentIndexChanged, this, &TFmAuditTrail::applyFilter);
-    connect(m_search, &QLineEdit::textChanged, this, &TFmAuditTrail::applyFilter);
+    connect(m_from, &QDateTimeEdit::dateTimeChanged, this,
+            handled(this, &TFmAuditTrail::applyFilter));
+    connect(m_to, &QDateTimeEdit::dateTimeChanged, this,
+            handled(this, &TFmAuditTrail::applyFilter));
+    connect(m_kind, &QComboBox::currentIndexChanged, this,
+            handled(this, &TFmAuditTrail::applyFilter));
+    connect(m_monitor, &QComboBox::currentIndexChanged, this,
+            handled(this, &TFmAuditTrail::applyFilter));
+    connect(m_slot, &QComboBox::currentIndexChanged, this,
+            handled(this, &TFmAuditTrail::applyFilter));
+    connect(m_search, &QLineEdit::textChanged, this, handled(this, &TFmAuditTrail::applyFilter));
 }
 
 void TFmAuditTrail::reload()

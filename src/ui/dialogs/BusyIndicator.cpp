@@ -1,5 +1,7 @@
 #include "ui/dialogs/BusyIndicator.h"
 
+#include "ui/Handled.h"
+
 #include <QPainter>
 #include <QtMath>
 
@@ -8,7 +10,7 @@
 BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent)
 {
     m_timer.setInterval(FrameIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &BusyIndicator::advance);
+    connect(&m_timer, &QTimer::timeout, this, handled(this, &BusyIndicator::advance));
 }
 
 void BusyIndicator::start()

@@ -1,5 +1,7 @@
 #include "ui/dialogs/LengthSpinBox.h"
 
+#include "ui/Handled.h"
+
 #include <QLineEdit>
 #include <algorithm>
 
@@ -19,7 +21,7 @@ int countsAs(const QString& text)
 LengthSpinBox::LengthSpinBox(QWidget* parent) : QAbstractSpinBox(parent)
 {
     setText(QStringLiteral("1000"));
-    connect(this, &QAbstractSpinBox::editingFinished, this, [this] { value(); });
+    connect(this, &QAbstractSpinBox::editingFinished, this, handled([this] { value(); }));
 }
 
 int LengthSpinBox::value()

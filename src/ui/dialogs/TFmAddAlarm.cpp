@@ -2,6 +2,7 @@
 
 #include "core/Conversions.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,11 +95,11 @@ TFmAddAlarm::TFmAddAlarm(StoreRow store, QWidget* parent)
     cancel->setObjectName(QStringLiteral("BtnCancel"));
     cancel->setGeometry(220, 272, 90, 32);
 
-    connect(m_radio1, &QRadioButton::clicked, this, &TFmAddAlarm::Radio1Click);
-    connect(m_radio2, &QRadioButton::clicked, this, &TFmAddAlarm::Radio2Click);
-    connect(m_radio3, &QRadioButton::clicked, this, &TFmAddAlarm::Radio3Click);
-    connect(ok, &QPushButton::clicked, this, &TFmAddAlarm::BtnOKClick);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_radio1, &QRadioButton::clicked, this, handled(this, &TFmAddAlarm::Radio1Click));
+    connect(m_radio2, &QRadioButton::clicked, this, handled(this, &TFmAddAlarm::Radio2Click));
+    connect(m_radio3, &QRadioButton::clicked, this, handled(this, &TFmAddAlarm::Radio3Click));
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmAddAlarm::BtnOKClick));
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 void TFmAddAlarm::enableCombos(bool oneController, bool oneMonitor)

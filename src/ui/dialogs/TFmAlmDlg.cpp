@@ -1,6 +1,7 @@
 #include "ui/dialogs/TFmAlmDlg.h"
 
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QCloseEvent>
 #include <QHideEvent>
@@ -66,7 +67,7 @@ TFmAlmDlg::TFmAlmDlg(QWidget* parent) : QDialog(parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
     ok->setGeometry(218, 172, 84, 32);
-    connect(ok, &QPushButton::clicked, this, &TFmAlmDlg::BtnOKClick);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmAlmDlg::BtnOKClick));
 }
 
 void TFmAlmDlg::addAlarm(const QString& line)

@@ -1,6 +1,7 @@
 #include "ui/dialogs/TFmBarPage.h"
 
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/BusyIndicator.h"
 
 #include <QHideEvent>
@@ -53,7 +54,7 @@ TFmBarPage::TFmBarPage(QWidget* parent) : QDialog(parent)
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setParent(this);
     m_timer1.setInterval(TimerIntervalMs);
-    connect(&m_timer1, &QTimer::timeout, this, &TFmBarPage::Timer1Timer);
+    connect(&m_timer1, &QTimer::timeout, this, handled(this, &TFmBarPage::Timer1Timer));
 }
 
 void TFmBarPage::setProgress(int monitor, int value)

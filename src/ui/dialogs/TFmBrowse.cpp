@@ -1,5 +1,7 @@
 #include "ui/dialogs/TFmBrowse.h"
 
+#include "ui/Handled.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -32,14 +34,15 @@ TFmBrowse::TFmBrowse(QWidget* parent) : QDialog(parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
     ok->setGeometry(120, 318, 90, 30);
-    connect(ok, &QPushButton::clicked, this, &TFmBrowse::BtnOKClick);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmBrowse::BtnOKClick));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("BtnCancel"));
     cancel->setGeometry(220, 318, 90, 30);
-    connect(cancel, &QPushButton::clicked, this, &TFmBrowse::BtnCancelClick);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &TFmBrowse::BtnCancelClick));
 
     fillDrives();
-    connect(m_drives, &QComboBox::currentIndexChanged, this, &TFmBrowse::DriveComboBox1Change);
+    connect(m_drives, &QComboBox::currentIndexChanged, this,
+            handled(this, &TFmBrowse::DriveComboBox1Change));
     DriveComboBox1Change();
 }
 

@@ -4,6 +4,7 @@
 #include "core/QuillmereError.h"
 #include "store/SettingsStore.h"
 #include "ui/DialogService.h"
+#include "ui/Handled.h"
 #include "ui/charts/TrendPlot.h"
 #include "ui/dialogs/LengthSpinBox.h"
 
@@ -106,8 +107,9 @@ TFmChartSetting::TFmChartSetting(DialogService& dialogs, std::array<TrendPlot*, 
     auto* cancel =
         make<QPushButton>(this, QStringLiteral("BtnChtSetingCancel"), {190, 340, 80, 30});
     cancel->setText(QStringLiteral("Cancel"));
-    connect(ok, &QPushButton::clicked, this, &TFmChartSetting::BtnChtSetingOkClick);
-    connect(cancel, &QPushButton::clicked, this, &TFmChartSetting::BtnChtSetingCancelClick);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmChartSetting::BtnChtSetingOkClick));
+    connect(cancel, &QPushButton::clicked, this,
+            handled(this, &TFmChartSetting::BtnChtSetingCancelClick));
 }
 
 void TFmChartSetting::buildTab(int m, QWidget* page)
@@ -137,10 +139,10 @@ void TFmChartSetting::buildTab(int m, QWidget* page)
     tab.min->setEnabled(false);
     tab.max->setEnabled(false);
     // Also when the restore sets the buttons: the edits follow the choice however it is made.
-    connect(tab.automatic, &QRadioButton::toggled, this, [&tab](bool automatic) {
-        tab.min->setEnabled(!automatic);
-        tab.max->setEnabled(!automatic);
-    });
+    connect(tab.automatic, &QRadioButton::toggled, this, handled([&tab](bool automatic) {
+                tab.min->setEnabled(!automatic);
+                tab.max->setEnabled(!automatic);
+            }));
 
     tab.view3D = make<QCheckBox>(page, named("Chk3D", m), {10, 166, 140, 24});
     tab.view3D->setText(QStringLiteral("3DView"));
@@ -154,7 +156,7 @@ void TFmChartSetting::showEvent(QShowEvent* event)
     // Only when shown from hidden: coming back from minimised (a spontaneous show) must not
     // throw away what the operator has typed.
     if (!event->spontaneous())
-        FormShow();
+        runHandled([this] { FormShow(); });
 }
 
 void TFmChartSetting::FormShow()

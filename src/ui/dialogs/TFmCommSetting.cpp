@@ -6,6 +6,7 @@
 #include "link/PortTable.h"
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
+#include "ui/Handled.h"
 #include "ui/RadioGroup.h"
 
 #include <QGroupBox>
@@ -90,20 +91,21 @@ TFmCommSetting::TFmCommSetting(DialogService& dialogs, store::RegistryFile& sett
     auto* search = new QPushButton(QStringLiteral("ComPort Search"), frame);
     search->setObjectName(QStringLiteral("RzButton1"));
     search->setGeometry(12, 346, 130, 28);
-    connect(search, &QPushButton::clicked, this, &TFmCommSetting::RzButton1Click);
+    connect(search, &QPushButton::clicked, this, handled(this, &TFmCommSetting::RzButton1Click));
     auto* ok = new QPushButton(QStringLiteral("OK"), frame);
     ok->setObjectName(QStringLiteral("BtnOK"));
     ok->setGeometry(336, 346, 90, 28);
-    connect(ok, &QPushButton::clicked, this, &TFmCommSetting::BtnOKClick);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmCommSetting::BtnOKClick));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), frame);
     cancel->setObjectName(QStringLiteral("BtnCancel"));
     cancel->setGeometry(436, 346, 90, 28);
-    connect(cancel, &QPushButton::clicked, this, &TFmCommSetting::BtnCancelClick);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &TFmCommSetting::BtnCancelClick));
 
     // The search lists one port every 100 ms without holding up the window.
     m_searchPause = new QTimer(this);
     m_searchPause->setInterval(100);
-    connect(m_searchPause, &QTimer::timeout, this, &TFmCommSetting::appendNextSearchLine);
+    connect(m_searchPause, &QTimer::timeout, this,
+            handled(this, &TFmCommSetting::appendNextSearchLine));
 
     for (RadioGroup* ports : m_ports)
         ports->setItemIndex(0);
@@ -132,8 +134,8 @@ void TFmCommSetting::buildLinePage(int line, QWidget* page)
 
     // Typing another port deselects the radio choice; entering the radio choice empties the
     // typed port (whose change then deselects, and the click selects its item).
-    connect(other, &QLineEdit::textChanged, ports, [ports] { ports->setItemIndex(-1); });
-    connect(ports, &RadioGroup::entered, other, &QLineEdit::clear);
+    connect(other, &QLineEdit::textChanged, ports, handled([ports] { ports->setItemIndex(-1); }));
+    connect(ports, &RadioGroup::entered, other, handled(other, &QLineEdit::clear));
 
     m_ports[size_t(line)] = ports;
     m_bauds[size_t(line)] = bauds;
@@ -144,7 +146,7 @@ void TFmCommSetting::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        runHandled([this] { FormShow(); });
 }
 
 void TFmCommSetting::FormShow()

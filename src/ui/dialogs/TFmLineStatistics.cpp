@@ -3,6 +3,7 @@
 #include "core/LocaleText.h"
 #include "engine/TCommController.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -99,8 +100,8 @@ TFmLineStatistics::TFmLineStatistics(TCommController* engine, QWidget* parent)
     m_reset->setObjectName(QStringLiteral("BtnReset"));
     m_close = new QPushButton(QStringLiteral("Close"), this);
     m_close->setObjectName(QStringLiteral("BtnClose"));
-    connect(m_reset, &QPushButton::clicked, this, &TFmLineStatistics::BtnResetClick);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::close);
+    connect(m_reset, &QPushButton::clicked, this, handled(this, &TFmLineStatistics::BtnResetClick));
+    connect(m_close, &QPushButton::clicked, this, handled(this, &QDialog::close));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -115,7 +116,7 @@ TFmLineStatistics::TFmLineStatistics(TCommController* engine, QWidget* parent)
     m_timer.setObjectName(QStringLiteral("TmrRefresh"));
     m_timer.setParent(this);
     m_timer.setInterval(RefreshIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &TFmLineStatistics::refresh);
+    connect(&m_timer, &QTimer::timeout, this, handled(this, &TFmLineStatistics::refresh));
 }
 
 void TFmLineStatistics::refresh()

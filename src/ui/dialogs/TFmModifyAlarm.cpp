@@ -2,6 +2,7 @@
 
 #include "core/Conversions.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -55,8 +56,8 @@ TFmModifyAlarm::TFmModifyAlarm(StoreChange store, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("BtnCancel"));
     cancel->setGeometry(210, 220, 90, 32);
-    connect(ok, &QPushButton::clicked, this, &TFmModifyAlarm::BtnOKClick);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmModifyAlarm::BtnOKClick));
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 void TFmModifyAlarm::openFor(const alarms::AlarmSetting& row)

@@ -4,6 +4,7 @@
 #include "core/QuillmereError.h"
 #include "record/DataRecorder.h"
 #include "store/SettingsStore.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/TFmBrowse.h"
 
 #include <QCheckBox>
@@ -62,7 +63,7 @@ TFmRecord::TFmRecord(record::DataRecorder& recorder, QWidget* parent)
     m_save->setObjectName(QStringLiteral("ChkSave"));
     m_save->setGeometry(16, 42, 120, 24);
     m_save->setChecked(true);
-    connect(m_save, &QCheckBox::clicked, this, &TFmRecord::ChkSaveClick);
+    connect(m_save, &QCheckBox::clicked, this, handled(this, &TFmRecord::ChkSaveClick));
 
     label("Label2", QStringLiteral("Sample Time"), this, 74);
     m_sampleTime = new QLineEdit(QStringLiteral("10"), this);
@@ -88,16 +89,16 @@ TFmRecord::TFmRecord(record::DataRecorder& recorder, QWidget* parent)
     m_browseButton->setObjectName(QStringLiteral("BtnBrowse"));
     m_browseButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_browseButton->setGeometry(110, 202, 100, 28);
-    connect(m_browseButton, &QPushButton::clicked, this, &TFmRecord::BtnBrowseClick);
+    connect(m_browseButton, &QPushButton::clicked, this, handled(this, &TFmRecord::BtnBrowseClick));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BtnOK"));
     ok->setGeometry(160, 252, 90, 30);
-    connect(ok, &QPushButton::clicked, this, &TFmRecord::BtnOKClick);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmRecord::BtnOKClick));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("BtnCancel"));
     cancel->setGeometry(266, 252, 90, 30);
-    connect(cancel, &QPushButton::clicked, this, &TFmRecord::BtnCancelClick);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &TFmRecord::BtnCancelClick));
 
     // The tick writes to the folder as it stands in the field.
     m_recorder.setFolderSource([this] { return m_filePath->text(); });

@@ -3,6 +3,7 @@
 #include "store/RegistryFile.h"
 #include "store/SettingsStore.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -32,12 +33,12 @@ TFmTitle::TFmTitle(DialogService& dialogs, store::RegistryFile& settings, QWidge
     ok->setObjectName(QStringLiteral("RzButton1"));
     ok->setGeometry(76, 88, 84, 28);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &TFmTitle::RzButton1Click);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmTitle::RzButton1Click));
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("RzButton2"));
     cancel->setGeometry(180, 88, 84, 28);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 void TFmTitle::RzButton1Click()

@@ -1,6 +1,7 @@
 #include "ui/dialogs/TFmWriting.h"
 
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/BusyIndicator.h"
 
 #include <QHideEvent>
@@ -42,12 +43,12 @@ TFmWriting::TFmWriting(QWidget* parent) : QDialog(parent)
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("BtnOK"));
     m_ok->setGeometry(171, 128, 76, 26);
-    connect(m_ok, &QPushButton::clicked, this, &TFmWriting::BtnOKClick);
+    connect(m_ok, &QPushButton::clicked, this, handled(this, &TFmWriting::BtnOKClick));
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setParent(this);
     m_timer1.setInterval(TimerIntervalMs);
-    connect(&m_timer1, &QTimer::timeout, this, &TFmWriting::Timer1Timer);
+    connect(&m_timer1, &QTimer::timeout, this, handled(this, &TFmWriting::Timer1Timer));
 }
 
 void TFmWriting::beginWrite(const QString& title, int maximum)

@@ -2,6 +2,7 @@
 
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/RadioGroup.h"
 #include "ui/dialogs/PasswordRules.h"
 #include "ui/dialogs/Tfmpaset.h"
@@ -56,12 +57,12 @@ TFmshowpawd::TFmshowpawd(DialogService& dialogs, QWidget* parent)
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setGeometry(56, 160, 84, 28);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &TFmshowpawd::Button1Click);
+    connect(ok, &QPushButton::clicked, this, handled(this, &TFmshowpawd::Button1Click));
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Button2"));
     cancel->setGeometry(160, 160, 84, 28);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 int TFmshowpawd::radioGroup1Index() const

@@ -3,6 +3,7 @@
 #include "core/Home.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QDir>
 #include <QEvent>
@@ -131,7 +132,7 @@ TForm1::TForm1(DialogService& dialogs, QWidget* parent) : QDialog(parent), m_dia
     ok->setFont(fonts::sans(13));
     ok->setGeometry(142, 208, 84, 28);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    connect(ok, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 QPixmap TForm1::logo()

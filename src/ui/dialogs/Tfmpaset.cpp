@@ -2,6 +2,7 @@
 
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/PasswordRules.h"
 
 #include <QLabel>
@@ -47,12 +48,12 @@ Tfmpaset::Tfmpaset(DialogService& dialogs, store::RegistryFile& settings, QWidge
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setGeometry(88, 134, 84, 28);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &Tfmpaset::Button1Click);
+    connect(ok, &QPushButton::clicked, this, handled(this, &Tfmpaset::Button1Click));
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Button2"));
     cancel->setGeometry(192, 134, 84, 28);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 void Tfmpaset::Button1Click()

@@ -2,6 +2,7 @@
 
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/PasswordRules.h"
 
 #include <QLineEdit>
@@ -26,12 +27,12 @@ Tfmpassread::Tfmpassread(DialogService& dialogs, store::RegistryFile& settings, 
     ok->setGeometry(56, 68, 84, 28);
     // Typing the password and pressing Enter is the usual way through.
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &Tfmpassread::Button1Click);
+    connect(ok, &QPushButton::clicked, this, handled(this, &Tfmpassread::Button1Click));
 
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("Button2"));
     cancel->setGeometry(160, 68, 84, 28);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(cancel, &QPushButton::clicked, this, handled(this, &QWidget::close));
 }
 
 void Tfmpassread::Button1Click()

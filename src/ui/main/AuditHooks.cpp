@@ -5,6 +5,7 @@
 #include "audit/AuditLog.h"
 #include "audit/ClockJumpWatch.h"
 #include "store/RegistryFile.h"
+#include "ui/Handled.h"
 
 #include <QJsonArray>
 
@@ -76,11 +77,12 @@ void connectAuditTrail(audit::AuditLog& log, store::RegistryFile& settings, QObj
     });
     auto* watch = new audit::ClockJumpWatch(owner);
     QObject::connect(watch, &audit::ClockJumpWatch::jumped, owner,
-                     [&log](const QDateTime& expected, const QDateTime& actual, qint64 jumpMs) {
+                     handled([&log](const QDateTime& expected, const QDateTime& actual,
+                                    qint64 jumpMs) {
                          log.record(
                              audit::kind::ClockJump,
                              {{QStringLiteral("expected"), expected.toString(Qt::ISODateWithMs)},
                               {QStringLiteral("clock"), actual.toString(Qt::ISODateWithMs)},
                               {QStringLiteral("jump ms"), jumpMs}});
-                     });
+                     }));
 }

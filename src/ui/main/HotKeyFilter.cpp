@@ -1,4 +1,5 @@
 #include "ui/main/HotKeyFilter.h"
+#include "ui/Handled.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -43,7 +44,7 @@ bool HotKeyFilter::eventFilter(QObject* watched, QEvent* event)
         if (isCtrlA(key)) {
             // Auto-repeat of a held key opens the dialog once.
             if (!key->isAutoRepeat() && m_handler)
-                m_handler(HotKeyId);
+                runHandled([this] { m_handler(HotKeyId); });
             return true;
         }
         break;

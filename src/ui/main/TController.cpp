@@ -1,6 +1,7 @@
 #include "ui/main/TController.h"
 
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 
 #include <QEvent>
 #include <QImage>
@@ -241,7 +242,7 @@ void TController::buildIdRow()
     m_id->setInputMethodHints(Qt::ImhDigitsOnly);
     m_id->setAcceptDrops(false);
     m_id->installEventFilter(this);
-    connect(m_id, &QLineEdit::textChanged, this, &TController::onIdTextChanged);
+    connect(m_id, &QLineEdit::textChanged, this, handled(this, &TController::onIdTextChanged));
 
     m_set = new QPushButton(QStringLiteral("SET"), this);
     m_set->setObjectName(QStringLiteral("BtnSET"));

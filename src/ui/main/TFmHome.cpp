@@ -3,6 +3,7 @@
 #include "audit/AuditEntry.h"
 #include "audit/AuditLog.h"
 #include "audit/WriteAuditor.h"
+#include "ui/Handled.h"
 #include "ui/audit/TFmAuditTrail.h"
 #include "ui/main/AuditHooks.h"
 
@@ -103,10 +104,10 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
     m_alarmPage = new TAlarmPage(dialogs, m_engine->model(), this);
     m_alarmPage->openTables();
     connect(m_alarmPage, &TAlarmPage::alarmSettingChanged, this,
-            [this](const QString& action, const auto& before, const auto& after) {
+            handled([this](const QString& action, const auto& before, const auto& after) {
                 m_audit->record(audit::kind::AlarmSetting,
                                 alarmSettingDetails(action, before, after));
-            });
+            }));
     m_recipePage = new TRecipePage(dialogs, *m_engine, this);
     m_recipePage->setAuditor(m_writeAuditor);
     // Monitor 1's chart button comes marked; the bars are created with their page.
@@ -132,22 +133,26 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
         for (int s = 1; s <= SlotCount; ++s)
             tile(m, s)->setIdText(QString::number(m_engine->model().station(m, s).StationId));
 
-    connect(m_monitorPage, &TMonitorPage::startClicked, this, &TFmHome::BtnStartClick);
-    connect(m_monitorPage, &TMonitorPage::rescanClicked, this, &TFmHome::BtnScanDPClick);
-    connect(m_monitorPage, &TMonitorPage::communicationClicked, this, &TFmHome::BtnDClick);
-    connect(m_monitorPage, &TMonitorPage::passwordClicked, this, &TFmHome::Button5Click);
-    connect(m_monitorPage, &TMonitorPage::setReleased, this, &TFmHome::SetHandler);
+    connect(m_monitorPage, &TMonitorPage::startClicked, this,
+            handled(this, &TFmHome::BtnStartClick));
+    connect(m_monitorPage, &TMonitorPage::rescanClicked, this,
+            handled(this, &TFmHome::BtnScanDPClick));
+    connect(m_monitorPage, &TMonitorPage::communicationClicked, this,
+            handled(this, &TFmHome::BtnDClick));
+    connect(m_monitorPage, &TMonitorPage::passwordClicked, this,
+            handled(this, &TFmHome::Button5Click));
+    connect(m_monitorPage, &TMonitorPage::setReleased, this, handled(this, &TFmHome::SetHandler));
     connect(m_chartPage, &TChartPage::chartSettingClicked, this,
-            [this] { bringUp(m_windows.FmChartSetting); });
-    connect(m_engine.get(), &TCommController::updateRequested, this, &TFmHome::applyEngineUpdate,
-            Qt::QueuedConnection);
+            handled([this] { bringUp(m_windows.FmChartSetting); }));
+    connect(m_engine.get(), &TCommController::updateRequested, this,
+            handled(this, &TFmHome::applyEngineUpdate), Qt::QueuedConnection);
 
     loadPicture(m_pageButtons[0], QStringLiteral("button1D.bmp"));
 
     m_tmrHome = new QTimer(this);
     m_tmrHome->setObjectName(QStringLiteral("TmrHome"));
     m_tmrHome->setInterval(500);
-    connect(m_tmrHome, &QTimer::timeout, this, &TFmHome::TmrHomeTimer);
+    connect(m_tmrHome, &QTimer::timeout, this, handled(this, &TFmHome::TmrHomeTimer));
 
     // The tick copies the texts under the model lock and writes the files after it.
     m_recorder = new record::DataRecorder(
@@ -169,15 +174,18 @@ TFmHome::TFmHome(DialogService& dialogs, store::RegistryFile& settings,
             waiting ? QStringLiteral("%1 more messages waiting behind the open box").arg(waiting)
                     : QString());
     });
-    connect(
-        m_alarmPage, &TAlarmPage::databaseStateChanged, m_statusLine,
-        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("alarmdb"), text); });
-    connect(m_recorder, &record::DataRecorder::stateChanged, this, [this](const QString& text) {
-        m_audit->record(audit::kind::Recording, {{QStringLiteral("state"), text}});
-    });
-    connect(
-        m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
-        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("record"), text); });
+    connect(m_alarmPage, &TAlarmPage::databaseStateChanged, m_statusLine,
+            handled([this](const QString& text) {
+                m_statusLine->setSegment(QStringLiteral("alarmdb"), text);
+            }));
+    connect(m_recorder, &record::DataRecorder::stateChanged, this,
+            handled([this](const QString& text) {
+                m_audit->record(audit::kind::Recording, {{QStringLiteral("state"), text}});
+            }));
+    connect(m_recorder, &record::DataRecorder::stateChanged, m_statusLine,
+            handled([this](const QString& text) {
+                m_statusLine->setSegment(QStringLiteral("record"), text);
+            }));
     // Rows lost at the cap stay on the status line until the operator has clicked it.
     connect(m_statusLine, &StatusLine::clicked, m_recorder, &record::DataRecorder::acknowledgeLoss);
     m_recorder->setKeepFile(core::homeFolder() + QStringLiteral("/record-waiting.dat"));
@@ -197,16 +205,17 @@ void TFmHome::startPublishing()
     }
     m_publisher = new publish::MqttPublisher(
         settings, *m_engine, [this](int m, int s) { return tile(m, s)->titleText(); }, this);
-    connect(
-        m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
-        [this](const QString& text) { m_statusLine->setSegment(QStringLiteral("mqtt"), text); });
+    connect(m_publisher, &publish::MqttPublisher::statusChanged, m_statusLine,
+            handled([this](const QString& text) {
+                m_statusLine->setSegment(QStringLiteral("mqtt"), text);
+            }));
     m_statusLine->setSegment(QStringLiteral("mqtt"), m_publisher->statusText());
     connect(m_audit, &audit::AuditLog::recorded, m_publisher,
             &publish::MqttPublisher::auditRecorded);
     // The state without the queue's length: the trail notes a failure and its recovery, not
     // every alarm queued during it.
     connect(m_publisher, &publish::MqttPublisher::statusChanged, this,
-            [this, last = QString()](const QString& text) mutable {
+            handled([this, last = QString()](const QString& text) mutable {
                 // The entry itself goes through the publisher and changes its status: `last`
                 // is set first, so that this does not record again.
                 const QString state = text.section(QStringLiteral(", "), 0, 0);
@@ -214,7 +223,7 @@ void TFmHome::startPublishing()
                     return;
                 last = state;
                 m_audit->record(audit::kind::Publishing, {{QStringLiteral("state"), state}});
-            });
+            }));
 }
 
 TFmHome::~TFmHome()
@@ -236,13 +245,13 @@ void TFmHome::buildTitleAndPageButtons()
     // The audit trail is reached from the title line's context menu: no control of the
     // window moves for it.
     m_title->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_title, &QLabel::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(this);
-        QAction* trail = menu.addAction(QStringLiteral("Audit Trail..."));
-        trail->setObjectName(QStringLiteral("ActAuditTrail"));
-        connect(trail, &QAction::triggered, this, &TFmHome::showAuditTrail);
-        menu.exec(m_title->mapToGlobal(at));
-    });
+    connect(m_title, &QLabel::customContextMenuRequested, this, handled([this](const QPoint& at) {
+                QMenu menu(this);
+                QAction* trail = menu.addAction(QStringLiteral("Audit Trail..."));
+                trail->setObjectName(QStringLiteral("ActAuditTrail"));
+                connect(trail, &QAction::triggered, this, &TFmHome::showAuditTrail);
+                menu.exec(m_title->mapToGlobal(at));
+            }));
 
     m_version = new QLabel(QStringLiteral("VER 9.22"), this);
     m_version->setObjectName(QStringLiteral("RzVersionInfoStatus4"));
@@ -259,7 +268,8 @@ void TFmHome::buildTitleAndPageButtons()
         button->setAlignment(Qt::AlignCenter);
         button->setText(QString::fromLatin1(info.caption).section(QStringLiteral("-->"), 1));
         const int number = info.number;
-        connect(button, &PageButton::clicked, this, [this, number] { switchPage(number); });
+        connect(button, &PageButton::clicked, this,
+                handled([this, number] { switchPage(number); }));
         m_pageButtons[size_t(number - 1)] = button;
     }
 
@@ -267,20 +277,20 @@ void TFmHome::buildTitleAndPageButtons()
     record->setObjectName(QStringLiteral("BitBtn1"));
     record->setGeometry(634, 498, 137, 41);
     record->setCursor(Qt::PointingHandCursor);
-    connect(record, &QPushButton::clicked, this, &TFmHome::BitBtn1Click);
+    connect(record, &QPushButton::clicked, this, handled(this, &TFmHome::BitBtn1Click));
 
     // Below the documented layout, so that nothing above it moves.
     m_statusLine = new StatusLine(this);
     // An entry the trail could not keep is said where the operator looks, until one goes in.
-    connect(m_audit, &audit::AuditLog::failed, m_statusLine, [this](const QString& error) {
-        m_statusLine->setSegment(QStringLiteral("audit"),
-                                 QStringLiteral("Audit trail not written: %1").arg(error));
-    });
+    connect(m_audit, &audit::AuditLog::failed, m_statusLine, handled([this](const QString& error) {
+                m_statusLine->setSegment(QStringLiteral("audit"),
+                                         QStringLiteral("Audit trail not written: %1").arg(error));
+            }));
     connect(m_audit, &audit::AuditLog::recorded, m_statusLine,
-            [this] { m_statusLine->setSegment(QStringLiteral("audit"), QString()); });
+            handled([this] { m_statusLine->setSegment(QStringLiteral("audit"), QString()); }));
     m_statusLine->setGeometry(0, 548, 800, 22);
     connect(m_statusLine, &StatusLine::clicked, this,
-            [this] { bringUp(m_windows.FmLineStatistics); });
+            handled([this] { bringUp(m_windows.FmLineStatistics); }));
 }
 
 TController* TFmHome::tile(int monitor, int slot) const
@@ -431,7 +441,7 @@ bool TFmHome::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_version && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        RzVersionInfoStatus4Click();
+        runHandled([this] { RzVersionInfoStatus4Click(); });
     return QWidget::eventFilter(watched, event);
 }
 
@@ -513,8 +523,8 @@ void TFmHome::showEvent(QShowEvent* event)
 void TFmHome::closeEvent(QCloseEvent* event)
 {
     // The window stays open unless the whole store went through: an error raised on the way
-    // is shown by the general error handler and the operator can close again.
+    // is shown and the operator can close again.
     event->ignore();
-    FormClose();
-    event->accept();
+    if (runHandled([this] { FormClose(); }))
+        event->accept();
 }

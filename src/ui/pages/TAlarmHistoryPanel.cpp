@@ -4,6 +4,7 @@
 #include "core/QuillmereError.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/pages/AlarmHistoryPrint.h"
 
 #include <QCheckBox>
@@ -77,9 +78,12 @@ QWidget* TAlarmHistoryPanel::buildTimeTab()
     auto* del = addButton(tab, "BtnDelRecord", QStringLiteral("Delete"), {580, 44, 170, 32});
     auto* delAll =
         addButton(tab, "BtnDelAllRecord", QStringLiteral("Delete All"), {580, 82, 170, 32});
-    connect(print, &QPushButton::clicked, this, &TAlarmHistoryPanel::BtnPrintRecordClick);
-    connect(del, &QPushButton::clicked, this, &TAlarmHistoryPanel::BtnDelRecordClick);
-    connect(delAll, &QPushButton::clicked, this, &TAlarmHistoryPanel::BtnDelAllRecordClick);
+    connect(print, &QPushButton::clicked, this,
+            handled(this, &TAlarmHistoryPanel::BtnPrintRecordClick));
+    connect(del, &QPushButton::clicked, this,
+            handled(this, &TAlarmHistoryPanel::BtnDelRecordClick));
+    connect(delAll, &QPushButton::clicked, this,
+            handled(this, &TAlarmHistoryPanel::BtnDelAllRecordClick));
 
     m_chkAutoPrn = new QCheckBox(QStringLiteral("Automatic Print"), tab);
     m_chkAutoPrn->setObjectName(QStringLiteral("ChkAutoPrn"));
@@ -105,10 +109,12 @@ QWidget* TAlarmHistoryPanel::buildTimeTab()
           static_cast<QWidget*>(m_chkAutoDel)})
         control->setEnabled(false);
 
-    connect(m_chkAutoPrn, &QCheckBox::clicked, this, &TAlarmHistoryPanel::ChkAutoPrnClick);
-    connect(m_txtPrnTime, &QLineEdit::textChanged, this, &TAlarmHistoryPanel::TxtPrnTimeChange);
+    connect(m_chkAutoPrn, &QCheckBox::clicked, this,
+            handled(this, &TAlarmHistoryPanel::ChkAutoPrnClick));
+    connect(m_txtPrnTime, &QLineEdit::textChanged, this,
+            handled(this, &TAlarmHistoryPanel::TxtPrnTimeChange));
     connect(m_cboPrnTimeUnit, &QComboBox::currentIndexChanged, this,
-            &TAlarmHistoryPanel::TxtPrnTimeChange);
+            handled(this, &TAlarmHistoryPanel::TxtPrnTimeChange));
     return tab;
 }
 

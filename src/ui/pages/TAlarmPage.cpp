@@ -10,6 +10,7 @@
 #include "engine/StationModel.h"
 #include "ui/DialogService.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/dialogs/TFmAddAlarm.h"
 #include "ui/dialogs/TFmAlmDlg.h"
 #include "ui/dialogs/TFmModifyAlarm.h"
@@ -64,8 +65,10 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
         addButton(this, "BtnAlmSetting", QStringLiteral("Alarm Setting"), {10, 424, 150, 32});
     m_btnAlmRecord =
         addButton(this, "BtnAlmRecord", QStringLiteral("History"), {170, 424, 150, 32});
-    connect(m_btnAlmSetting, &QPushButton::clicked, this, &TAlarmPage::BtnAlmSettingClick);
-    connect(m_btnAlmRecord, &QPushButton::clicked, this, &TAlarmPage::BtnAlmRecordClick);
+    connect(m_btnAlmSetting, &QPushButton::clicked, this,
+            handled(this, &TAlarmPage::BtnAlmSettingClick));
+    connect(m_btnAlmRecord, &QPushButton::clicked, this,
+            handled(this, &TAlarmPage::BtnAlmRecordClick));
 
     m_pnlAlarmSetting = buildSettingPanel();
     m_history = new TAlarmHistoryPanel(dialogs, this);
@@ -76,7 +79,8 @@ TAlarmPage::TAlarmPage(DialogService& dialogs, StationModel& model, QWidget* par
     m_tmrAlarmDatabase = new QTimer(this);
     m_tmrAlarmDatabase->setObjectName(QStringLiteral("TmrAlarmDatabase"));
     m_tmrAlarmDatabase->setInterval(DatabaseCheckMs);
-    connect(m_tmrAlarmDatabase, &QTimer::timeout, this, &TAlarmPage::TmrAlarmDatabaseTimer);
+    connect(m_tmrAlarmDatabase, &QTimer::timeout, this,
+            handled(this, &TAlarmPage::TmrAlarmDatabaseTimer));
     // The History sub-page is the one in front at start.
     m_history->raise();
     markSubPageButton(m_btnAlmRecord, {m_btnAlmSetting, m_btnAlmRecord});
@@ -129,10 +133,10 @@ QWidget* TAlarmPage::buildSettingPanel()
     auto* del = addButton(panel, "BtnDeleteSetting", QStringLiteral("Delete"), {626, 120, 150, 32});
     auto* delAll =
         addButton(panel, "BtnDelteAll", QStringLiteral("Delete All"), {626, 160, 150, 32});
-    connect(add, &QPushButton::clicked, this, &TAlarmPage::BtnAddSettingClick);
-    connect(modify, &QPushButton::clicked, this, &TAlarmPage::BtnModifySettingClick);
-    connect(del, &QPushButton::clicked, this, &TAlarmPage::BtnDeleteSettingClick);
-    connect(delAll, &QPushButton::clicked, this, &TAlarmPage::BtnDelteAllClick);
+    connect(add, &QPushButton::clicked, this, handled(this, &TAlarmPage::BtnAddSettingClick));
+    connect(modify, &QPushButton::clicked, this, handled(this, &TAlarmPage::BtnModifySettingClick));
+    connect(del, &QPushButton::clicked, this, handled(this, &TAlarmPage::BtnDeleteSettingClick));
+    connect(delAll, &QPushButton::clicked, this, handled(this, &TAlarmPage::BtnDelteAllClick));
     return panel;
 }
 
@@ -204,24 +208,25 @@ void TAlarmPage::TmrAlarmDatabaseTimer()
     auto answer = std::make_shared<QString>();
     m_reachability = QThread::create(
         [check = alarms::reachabilityCheck(alarms::DbAlarmInfo), answer] { *answer = check(); });
-    connect(m_reachability, &QThread::finished, this, [this, answer] {
-        m_reachability->deleteLater();
-        m_reachability = nullptr;
-        if (!answer->isEmpty()) {
-            m_settingsError = *answer;
-            updateDatabaseState();
-            return;
-        }
-        // It answered a moment ago: reconnect now (which listens again and reads the table).
-        m_tableAlm->connection().retryNow();
-        try {
-            m_tableAlm->connection().exec(QStringLiteral("SELECT 1"));
-            m_settingsError.clear();
-        } catch (const QuillmereError& error) {
-            m_settingsError = error.message();
-        }
-        updateDatabaseState();
-    });
+    connect(m_reachability, &QThread::finished, this, handled([this, answer] {
+                m_reachability->deleteLater();
+                m_reachability = nullptr;
+                if (!answer->isEmpty()) {
+                    m_settingsError = *answer;
+                    updateDatabaseState();
+                    return;
+                }
+                // It answered a moment ago: reconnect now (which listens again and reads the
+                // table).
+                m_tableAlm->connection().retryNow();
+                try {
+                    m_tableAlm->connection().exec(QStringLiteral("SELECT 1"));
+                    m_settingsError.clear();
+                } catch (const QuillmereError& error) {
+                    m_settingsError = error.message();
+                }
+                updateDatabaseState();
+            }));
     m_reachability->start();
 }
 

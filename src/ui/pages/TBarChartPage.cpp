@@ -1,6 +1,7 @@
 #include "ui/pages/TBarChartPage.h"
 
 #include "engine/StationModel.h"
+#include "ui/Handled.h"
 #include "ui/charts/BarPlot.h"
 #include "ui/main/SubPageButtons.h"
 
@@ -19,7 +20,7 @@ TBarChartPage::TBarChartPage(StationModel& model, QWidget* parent) : QWidget(par
         auto* button = new QPushButton(QStringLiteral("Monitor %1").arg(m), this);
         button->setObjectName(QStringLiteral("BtnBar%1").arg(m));
         button->setGeometry(8 + (m - 1) * 110, 425, 100, 30);
-        connect(button, &QPushButton::clicked, this, [this, m] { ShowBars(m); });
+        connect(button, &QPushButton::clicked, this, handled([this, m] { ShowBars(m); }));
         m_panels[size_t(m - 1)] = panel;
         m_charts[size_t(m - 1)] = chart;
         m_buttons[size_t(m - 1)] = button;

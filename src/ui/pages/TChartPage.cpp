@@ -3,6 +3,7 @@
 #include "core/QuillmereError.h"
 #include "engine/StationModel.h"
 #include "ui/DialogService.h"
+#include "ui/Handled.h"
 #include "ui/charts/TrendPlot.h"
 #include "ui/main/SubPageButtons.h"
 
@@ -47,7 +48,7 @@ TChartPage::TChartPage(DialogService& dialogs, StationModel& model,
     m_tmrChart = new QTimer(this);
     m_tmrChart->setObjectName(QStringLiteral("TmrChart"));
     m_tmrChart->setInterval(5000);
-    connect(m_tmrChart, &QTimer::timeout, this, &TChartPage::TmrChartTimer);
+    connect(m_tmrChart, &QTimer::timeout, this, handled(this, &TChartPage::TmrChartTimer));
     buildButtons();
 }
 
@@ -84,14 +85,16 @@ void TChartPage::buildButtons()
     buttons[2]->setPalette(blue);
     m_monitorButtons = {buttons[3], buttons[4], buttons[5]};
 
-    connect(m_btnStart, &QPushButton::clicked, this, &TChartPage::BtnChtStartClick);
-    connect(m_btnStop, &QPushButton::clicked, this, &TChartPage::BtnChtStopClick);
-    connect(buttons[2], &QPushButton::clicked, this, &TChartPage::BtnChtClearClick);
+    connect(m_btnStart, &QPushButton::clicked, this, handled(this, &TChartPage::BtnChtStartClick));
+    connect(m_btnStop, &QPushButton::clicked, this, handled(this, &TChartPage::BtnChtStopClick));
+    connect(buttons[2], &QPushButton::clicked, this, handled(this, &TChartPage::BtnChtClearClick));
     for (int m = 1; m <= 3; ++m)
         connect(m_monitorButtons[size_t(m - 1)], &QPushButton::clicked, this,
-                [this, m] { ShowChart(m); });
-    connect(buttons[6], &QPushButton::clicked, this, &TChartPage::chartSettingClicked);
-    connect(buttons[7], &QPushButton::clicked, this, &TChartPage::BtnChartPrintClick);
+                handled([this, m] { ShowChart(m); }));
+    connect(buttons[6], &QPushButton::clicked, this,
+            handled(this, &TChartPage::chartSettingClicked));
+    connect(buttons[7], &QPushButton::clicked, this,
+            handled(this, &TChartPage::BtnChartPrintClick));
     // The main window marks Monitor 1's button as pressed at start.
     markSubPageButton(m_monitorButtons[0], {m_monitorButtons.begin(), m_monitorButtons.end()});
 }

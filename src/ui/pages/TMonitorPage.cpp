@@ -1,6 +1,7 @@
 #include "ui/pages/TMonitorPage.h"
 
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/main/ScanIndicator.h"
 #include "ui/main/SubPageButtons.h"
 #include "ui/main/TController.h"
@@ -59,7 +60,8 @@ void TMonitorPage::buildMonitorPanels()
                 QStringLiteral("Controller%1%2").arg(QLatin1Char(Letters[m - 1])).arg(s));
             tile->move(at);
             tile->setSlotNumber(s);
-            connect(tile, &TController::setReleased, this, [this, tile] { setReleased(tile); });
+            connect(tile, &TController::setReleased, this,
+                    handled([this, tile] { setReleased(tile); }));
             m_tiles[size_t(m - 1)][size_t(s - 1)] = tile;
 
             auto* indicator = new ScanIndicator(panel);
@@ -76,20 +78,21 @@ void TMonitorPage::buildButtonRow()
     auto* btnD = makeButton(this, "BtnD", QStringLiteral("Communication "), 83, 89);
     btnD->setFont(fonts::sans(11, true));
     btnD->setStyleSheet(QStringLiteral("color: blue"));
-    connect(btnD, &QPushButton::clicked, this, &TMonitorPage::communicationClicked);
+    connect(btnD, &QPushButton::clicked, this, handled(this, &TMonitorPage::communicationClicked));
     m_btnStart = makeButton(this, "BtnStart", QStringLiteral("Start"), 178, 81);
-    connect(m_btnStart, &QPushButton::clicked, this, &TMonitorPage::startClicked);
+    connect(m_btnStart, &QPushButton::clicked, this, handled(this, &TMonitorPage::startClicked));
     for (int m = 1; m <= 3; ++m) {
         const QByteArray name = "Btn" + QByteArray(1, Letters[m - 1]);
         auto* button = makeButton(this, name.constData(), QStringLiteral("Monitor%1").arg(m),
                                   265 + (m - 1) * 87, 81);
-        connect(button, &QPushButton::clicked, this, [this, m] { ShowMonitor(m); });
+        connect(button, &QPushButton::clicked, this, handled([this, m] { ShowMonitor(m); }));
         m_monitorButtons[size_t(m - 1)] = button;
     }
     auto* rescan = makeButton(this, "BtnScanDP", QStringLiteral("Re-Scan"), 526, 81);
-    connect(rescan, &QPushButton::clicked, this, &TMonitorPage::rescanClicked);
+    connect(rescan, &QPushButton::clicked, this, handled(this, &TMonitorPage::rescanClicked));
     auto* passwordSet = makeButton(this, "Button5", QStringLiteral("Password Set"), 613, 100);
-    connect(passwordSet, &QPushButton::clicked, this, &TMonitorPage::passwordClicked);
+    connect(passwordSet, &QPushButton::clicked, this,
+            handled(this, &TMonitorPage::passwordClicked));
 }
 
 TController* TMonitorPage::tile(int monitor, int slot) const

@@ -1,6 +1,7 @@
 #include "ui/pages/TRecipePage.h"
 
 #include "audit/WriteAuditor.h"
+#include "ui/Handled.h"
 
 #include "core/Home.h"
 #include "engine/TCommController.h"
@@ -67,23 +68,28 @@ TRecipePage::TRecipePage(DialogService& dialogs, TCommController& engine, QWidge
     }
     m_writeButtons[3] =
         addButton("BtnWriteAll", QStringLiteral("Write to All Controllers"), {568, 424, 210, 34});
-    connect(m_writeButtons[0], &QPushButton::clicked, this, &TRecipePage::BtnWriteAClick);
-    connect(m_writeButtons[1], &QPushButton::clicked, this, &TRecipePage::BtnWriteBClick);
-    connect(m_writeButtons[2], &QPushButton::clicked, this, &TRecipePage::BtnWriteCClick);
-    connect(m_writeButtons[3], &QPushButton::clicked, this, &TRecipePage::BtnWriteAllClick);
+    connect(m_writeButtons[0], &QPushButton::clicked, this,
+            handled(this, &TRecipePage::BtnWriteAClick));
+    connect(m_writeButtons[1], &QPushButton::clicked, this,
+            handled(this, &TRecipePage::BtnWriteBClick));
+    connect(m_writeButtons[2], &QPushButton::clicked, this,
+            handled(this, &TRecipePage::BtnWriteCClick));
+    connect(m_writeButtons[3], &QPushButton::clicked, this,
+            handled(this, &TRecipePage::BtnWriteAllClick));
     m_writeButtons[3]->installEventFilter(this); // Load follows it, see eventFilter
 
     m_tmrWrite.setObjectName(QStringLiteral("TmrRecipeWrite"));
     m_tmrWrite.setParent(this);
     m_tmrWrite.setSingleShot(true);
     m_tmrWrite.setInterval(WaitMs);
-    connect(&m_tmrWrite, &QTimer::timeout, this, &TRecipePage::TmrRecipeWriteTimer);
+    connect(&m_tmrWrite, &QTimer::timeout, this, handled(this, &TRecipePage::TmrRecipeWriteTimer));
 
     m_confirmWindow.setParent(this);
     m_confirmWindow.setSingleShot(true);
     m_confirmWindow.setInterval(ConfirmWindowMs);
-    connect(&m_confirmWindow, &QTimer::timeout, this, &TRecipePage::finishWrite);
-    connect(&m_engine, &TCommController::writeResult, this, &TRecipePage::engineWriteResult);
+    connect(&m_confirmWindow, &QTimer::timeout, this, handled(this, &TRecipePage::finishWrite));
+    connect(&m_engine, &TCommController::writeResult, this,
+            handled(this, &TRecipePage::engineWriteResult));
 }
 
 void TRecipePage::buildHeader()
@@ -108,9 +114,10 @@ void TRecipePage::buildHeader()
     m_name->setGeometry(272, 12, 260, 28);
 
     connect(addButton("BtnSaveRecipe", QStringLiteral("SAVE"), {560, 10, 100, 32}),
-            &QPushButton::clicked, this, &TRecipePage::BtnSaveRecipeClick);
+            &QPushButton::clicked, this, handled(this, &TRecipePage::BtnSaveRecipeClick));
     m_loadButton = addButton("BtnLoadRecipe", QStringLiteral("Load"), {670, 10, 100, 32});
-    connect(m_loadButton, &QPushButton::clicked, this, &TRecipePage::BtnLoadRecipeClick);
+    connect(m_loadButton, &QPushButton::clicked, this,
+            handled(this, &TRecipePage::BtnLoadRecipeClick));
 }
 
 QPushButton* TRecipePage::addButton(const char* name, const QString& caption, const QRect& place)

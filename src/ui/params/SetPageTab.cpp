@@ -3,6 +3,7 @@
 #include "params/ParameterCatalogue.h"
 #include "params/ValueText.h"
 #include "ui/Fonts.h"
+#include "ui/Handled.h"
 #include "ui/params/Keypad.h"
 
 #include <QComboBox>
@@ -69,7 +70,8 @@ SetPageTab::SetPageTab(TabId tab, QWidget* parent) : QWidget(parent), m_tab(tab)
     m_write->setGeometry(400, 208, 110, 34);
 
     applyInputForm();
-    connect(m_selector, &QComboBox::currentTextChanged, this, &SetPageTab::applyInputForm);
+    connect(m_selector, &QComboBox::currentTextChanged, this,
+            handled(this, &SetPageTab::applyInputForm));
 }
 
 void SetPageTab::addChoosers()

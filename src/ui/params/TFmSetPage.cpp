@@ -1,6 +1,7 @@
 #include "ui/params/TFmSetPage.h"
 
 #include "audit/WriteAuditor.h"
+#include "ui/Handled.h"
 
 #include "core/QuillmereError.h"
 #include "engine/TCommController.h"
@@ -87,18 +88,20 @@ TFmSetPage::TFmSetPage(DialogService& dialogs, TCommController& engine, QWidget*
         auto* sheet = new SetPageTab(tab);
         m_pages[size_t(tab)] = sheet;
         m_tabs->addTab(sheet, QLatin1String(info.title));
-        connect(sheet->writeButton(), &QPushButton::clicked, this, WriteHandlers[int(tab)]);
+        connect(sheet->writeButton(), &QPushButton::clicked, this,
+                handled(this, WriteHandlers[int(tab)]));
         if (Keypad* keypad = sheet->keypad()) {
             for (QChar c : Keypad::keyCharacters())
                 connect(keypad->key(c), &KeypadHotSpot::clicked, this,
-                        [this, tab, c] { KeyClick(tab, c); });
+                        handled([this, tab, c] { KeyClick(tab, c); }));
             connect(keypad->backKey(),
                     BackActsOnPress[int(tab)] ? &KeypadHotSpot::pressed : &KeypadHotSpot::clicked,
-                    this, [this, tab] { KeyBack(tab); });
+                    this, handled([this, tab] { KeyBack(tab); }));
         }
     }
     m_tabs->setCurrentIndex(0);
-    connect(&m_engine, &TCommController::writeResult, this, &TFmSetPage::engineWriteResult);
+    connect(&m_engine, &TCommController::writeResult, this,
+            handled(this, &TFmSetPage::engineWriteResult));
 }
 
 void TFmSetPage::buildHeader()
