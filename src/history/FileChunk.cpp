@@ -50,8 +50,9 @@ const char* readField(const char* p, const char* end, qint64& packed, double& si
     for (; p < end; ++p) {
         const unsigned digit = unsigned(*p - '0');
         if (digit < 10) {
-            mantissa = mantissa * 10 + digit;
-            ++digits;
+            // Past 15 digits the text goes to strtod: stop before the whole number overflows.
+            if (++digits <= 15)
+                mantissa = mantissa * 10 + digit;
             places += places >= 0;
         } else if ((*p == '.' || *p == ',') && places < 0) {
             places = 0;

@@ -16,7 +16,7 @@ SlotStatistics statistics(const MonitorHistory& data, int slot, qint64 t0, qint6
     const qint64 gap = data.gapMs();
     const qint64 step = data.sampleStepMs();
     const qsizetype a = data.lowerBound(t0);
-    const qsizetype b = data.lowerBound(t1 + 1);
+    const qsizetype b = data.upperBound(t1);
     double sum = 0;
     bool inGap = false;
     for (qsizetype r = a; r < b; ++r) {
@@ -100,7 +100,7 @@ QByteArray csvText(const MonitorHistory& data, const std::vector<int>& series, q
     }
     out += "\r\n";
     const qsizetype a = data.lowerBound(t0);
-    const qsizetype b = data.lowerBound(t1 + 1);
+    const qsizetype b = data.upperBound(t1);
     if (a >= b)
         return out;
     const MonitorHistory::Data& d = *data.d;

@@ -55,6 +55,9 @@ public:
     double valueAt(qsizetype row, int series) const;
     // The first row at or after `utcMs` (rowCount() when none).
     qsizetype lowerBound(qint64 utcMs) const;
+    // The first row after `utcMs` (rowCount() when none): [lowerBound(t0), upperBound(t1)) are
+    // the rows of [t0, t1].
+    qsizetype upperBound(qint64 utcMs) const;
     // The row nearest to `utcMs`; -1 when there are no rows.
     qsizetype nearestRow(qint64 utcMs) const;
 

@@ -304,7 +304,7 @@ void TestHistory::drawnColumnsAreTheExtentOfTheirRows()
     std::vector<history::DrawPoint> points;
     h.drawPoints(0, t0, t1, columns, points);
     const qsizetype a = h.lowerBound(t0);
-    const qsizetype b = h.lowerBound(t1 + 1);
+    const qsizetype b = h.upperBound(t1);
     const qsizetype first = std::max<qsizetype>(a - 1, 0), last = std::min(b + 1, h.rowCount());
     // Brute force: the rows drawn, with a gap point between two rows farther apart than gapMs.
     std::vector<history::DrawPoint> want;
