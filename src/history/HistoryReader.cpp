@@ -6,6 +6,7 @@
 #include "history/TimeTextParser.h"
 
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <thread>
 #ifdef __GLIBC__
@@ -153,6 +154,35 @@ void copySeries(const std::vector<FileChunk>& chunks, const std::vector<Range>& 
     }
 }
 
+// Of locales that name the files alike, the first whose time texts read the first rows.
+QLocale rowLocale(const RecordFileSet& set)
+{
+    if (set.alike.size() < 2)
+        return set.locale;
+    QFile file(set.files.front().path);
+    if (!file.open(QIODevice::ReadOnly))
+        return set.locale;
+    QList<QByteArray> times;
+    for (int k = 0; k < 8 && !file.atEnd(); ++k) {
+        const QByteArray line = file.readLine(4096);
+        const qsizetype tab = line.indexOf('\t');
+        if (tab > 0 && !line.startsWith("Time\t"))
+            times << line.left(tab);
+    }
+    for (const QLocale& locale : set.alike) {
+        const TimeTextParser time(locale, false);
+        const TimeTextParser dateTime(locale, true);
+        LocalStamp stamp;
+        for (const QByteArray& text : times) {
+            const char* end = text.constData() + text.size();
+            if (time.parse(text.constData(), end, stamp) ||
+                dateTime.parse(text.constData(), end, stamp))
+                return locale;
+        }
+    }
+    return set.locale;
+}
+
 } // namespace
 
 HistoryReader::HistoryReader(const QString& folder, int monitor, const QDateTime& from,
@@ -179,12 +209,13 @@ MonitorHistory HistoryReader::read(ReadReport& report)
         return history;
     }
     const RecordFileSet set = findRecordFiles(monitorFolder, m_from, m_to);
-    report.locale = set.locale;
+    const QLocale locale = rowLocale(set);
+    report.locale = locale;
     if (set.files.empty())
         return history;
 
-    const TimeTextParser time(set.locale, false);
-    const TimeTextParser dateTime(set.locale, true);
+    const TimeTextParser time(locale, false);
+    const TimeTextParser dateTime(locale, true);
     const qint64 fromMs = m_from.toMSecsSinceEpoch();
     const qint64 toMs = m_to.toMSecsSinceEpoch();
     const LocalClock clock(m_zone, fromMs / 1000, toMs / 1000);

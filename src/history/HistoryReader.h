@@ -19,6 +19,9 @@ struct RecordFileSet
         QDate date;       // the day its name is of: the date of rows that hold only a time
     };
     QLocale locale;
+    // Locales that give the same names (zh_TW and zh_CN do), `locale` first: their rows tell
+    // them apart.
+    QList<QLocale> alike;
     std::vector<File> files; // in time order, day files before the hour files of their day
 };
 

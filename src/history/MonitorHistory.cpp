@@ -182,10 +182,23 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
         point(first);
     qsizetype prev = first < a ? first : -1; // the last row drawn so far
     const qint64 span = t1 - t0 + 1;
-    qsizetype r0 = a;
+    // The columns' rows first, so that the memory of the columns ahead is on its way while one
+    // is worked on: over a month each column is somewhere else in every level of the pyramid.
+    constexpr int Ahead = 4;
+    std::vector<qsizetype> bounds(std::size_t(columns) + 1);
+    bounds[0] = a;
+    for (int c = 0; c < columns; ++c)
+        bounds[std::size_t(c) + 1] =
+            c + 1 == columns ? b
+                             : d->seek(bounds[std::size_t(c)], b, t0 + span * (c + 1) / columns);
+    for (int c = 0; c < std::min(Ahead, columns); ++c)
+        s.prefetch(bounds[std::size_t(c)]);
     for (int c = 0; c < columns; ++c) {
         const qint64 ce = t0 + span * (c + 1) / columns;
-        const qsizetype r1 = c + 1 == columns ? b : d->seek(r0, b, ce);
+        const qsizetype r0 = bounds[std::size_t(c)];
+        const qsizetype r1 = bounds[std::size_t(c) + 1];
+        if (c + Ahead <= columns)
+            s.prefetch(bounds[std::size_t(c + Ahead)]);
         if (r0 < r1) {
             if (prev >= 0 && d->ms(r0) - d->ms(prev) > gap)
                 breakAfter(d->ms(prev) + d->stepMs);
@@ -197,7 +210,6 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
                 breakAfter(cs + (ce - cs) / 2);
             prev = r1 - 1;
         }
-        r0 = r1;
     }
     if (b < n) {
         if (prev >= 0 && d->ms(b) - d->ms(prev) > gap)

@@ -78,9 +78,12 @@ RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& fro
                 }
             }
         }
+        if (best > 0 && int(files.size()) == best)
+            set.alike << locale;
         if (int(files.size()) > best) {
             best = int(files.size());
             set.locale = locale;
+            set.alike = {locale};
             set.files = std::move(files);
         }
     }

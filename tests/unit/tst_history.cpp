@@ -98,6 +98,8 @@ void TestHistory::readsWhatTheRecorderWrote_data()
         << "en_US" << 1 << 0 << utc("2026-10-24T22:30:00Z") << 300 << 60;
     QTest::newRow("en_US hour .txt, clocks forward")
         << "en_US" << 0 << 0 << utc("2026-03-28T23:30:00Z") << 300 << 60;
+    QTest::newRow("zh_CN hour .txt: zh_TW's names, 24-hour rows")
+        << "zh_CN" << 0 << 0 << night << 200 << 60;
     QTest::newRow("the system's own locale, hour .xls")
         << QLocale::system().name() << 0 << 1 << night << 200 << 60;
 }
