@@ -23,13 +23,14 @@ SlotStatistics statistics(const MonitorHistory& data, int slot, qint64 t0, qint6
         const qint64 t = data.timeAt(r);
         const bool last = r + 1 >= data.rowCount();
         const qint64 next = last ? t + step : data.timeAt(r + 1);
-        if (r > a && t - data.timeAt(r - 1) > gap && !inGap) {
-            ++stats.gaps; // rows missing before this one
+        // Missing rows and "Empty" PVs next to each other are one gap.
+        if (r > a && t - data.timeAt(r - 1) > gap) {
+            stats.gaps += !inGap;
+            inGap = true;
         }
         const double v = data.valueAt(r, pv);
         if (v != v) {
-            if (!inGap)
-                ++stats.gaps;
+            stats.gaps += !inGap;
             inGap = true;
             continue;
         }

@@ -268,17 +268,23 @@ MonitorHistory HistoryReader::read(ReadReport& report)
                 d.seconds[at++] = std::int32_t(chunks[r.chunk].seconds[std::size_t(k)] - d.baseSec);
         for (FileChunk& c : chunks)
             std::vector<qint64>().swap(c.seconds);
-        for (int s = 0; s < SeriesCount; ++s) {
-            copySeries(chunks, ranges, s, rows, d.series[std::size_t(s)]);
-            // Each file's copy goes as soon as it is merged, so that the month is not held
-            // twice at its peak.
-            for (FileChunk& c : chunks) {
-                SeriesData& cs = c.series[std::size_t(s)];
-                std::vector<std::int16_t>().swap(cs.i16);
-                std::vector<std::int32_t>().swap(cs.i32);
-                std::vector<float>().swap(cs.f);
+        // A series at a time on each core; each file's copy of a series goes as soon as it
+        // is merged, so that the month is not held twice at its peak.
+        std::atomic<int> nextSeries{0};
+        const auto merge = [&] {
+            for (int s; (s = nextSeries.fetch_add(1)) < SeriesCount;) {
+                copySeries(chunks, ranges, s, rows, d.series[std::size_t(s)]);
+                for (FileChunk& c : chunks) {
+                    SeriesData& cs = c.series[std::size_t(s)];
+                    std::vector<std::int16_t>().swap(cs.i16);
+                    std::vector<std::int32_t>().swap(cs.i32);
+                    std::vector<float>().swap(cs.f);
+                }
             }
-        }
+        };
+        std::thread helper(merge);
+        merge();
+        helper.join();
     }
     chunks.clear();
     chunks.shrink_to_fit();

@@ -244,6 +244,9 @@ void TestHistory::statisticsOfKnownRows_data()
     QTest::newRow("Empty and missing rows are gaps")
         << QStringList{"6", "Empty", "Empty", "7", "-", "-", "-", "2", "8"} << 0.0 << qsizetype(4)
         << 2.0 << 8.0 << 5.75 << qint64(2000) << qint64(1000) << 2;
+    QTest::newRow("Empty running into missing rows: one gap")
+        << QStringList{"1", "Empty", "-", "-", "-", "2"} << 0.0 << qsizetype(2) << 1.0 << 2.0 << 1.5
+        << qint64(0) << qint64(1000) << 1;
     QTest::newRow("negative values, no band")
         << QStringList{"-1.25", "-3.5", "12.75"} << 0.0 << qsizetype(3) << -3.5 << 12.75 << 8.0 / 3
         << qint64(0) << qint64(2000) << 0;
