@@ -187,7 +187,7 @@ QLocale rowLocale(const RecordFileSet& set)
 
 HistoryReader::HistoryReader(const QString& folder, int monitor, const QDateTime& from,
                              const QDateTime& to, const std::atomic<bool>* cancel)
-    : m_folder(folder), m_monitor(monitor), m_from(from), m_to(to), m_zone(from.timeZone()),
+    : m_folder(folder), m_monitor(monitor), m_from(from), m_to(to), m_zone(recordZone(from)),
       m_cancel(cancel)
 {
 }

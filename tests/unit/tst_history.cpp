@@ -133,7 +133,7 @@ void TestHistory::readsWhatTheRecorderWrote()
     QCOMPARE(recorder.stateText(), QStringLiteral("Recording"));
 
     history::ReadReport report;
-    const QDateTime from = start.toLocalTime().addSecs(-3600);
+    const QDateTime from = start.addSecs(-3600); // in UTC: still read in local time
     const MonitorHistory h = history::readMonitor(dir.path(), 1, from, from.addDays(2), &report);
     QCOMPARE(report.locale.name(), QLocale(locale).name());
     QCOMPARE(report.files, int(QDir(dir.path() + QStringLiteral("/Monitor1")).count()) - 2);
