@@ -345,13 +345,17 @@ QString HistoryPlot::cursorText() const
         if (row >= 0 && std::abs(d->timeAt(row) - t) <= std::max(d->gapMs(), d->sampleStepMs()))
             rows[size_t(p)] = row;
     }
+    // The times of the rows read, where there are rows; the cursor's own time elsewhere.
+    const auto moment = [&](int p) {
+        const qsizetype row = rows[size_t(p)];
+        return row >= 0 ? m_data[size_t(p)]->timeAt(row) : m_origin[size_t(p)] + x;
+    };
     if (comparing()) {
-        lines << historyview::elapsedText(x);
+        lines << historyview::elapsedText(moment(0) - m_origin[0]);
         lines << QStringLiteral("A %1   B %2")
-                     .arg(historyview::momentText(m_origin[0] + x),
-                          historyview::momentText(m_origin[1] + x));
+                     .arg(historyview::momentText(moment(0)), historyview::momentText(moment(1)));
     } else {
-        lines << historyview::momentText(m_origin[0] + x);
+        lines << historyview::momentText(moment(0));
     }
     for (int slot = 1; slot <= history::Slots; ++slot) {
         if (!m_slots[size_t(slot - 1)])
