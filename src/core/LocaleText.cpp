@@ -25,7 +25,7 @@ QString readablePart(QString part)
 
 } // namespace
 
-QString longTimeText(const QTime& time, const QLocale& locale)
+QString longTimeFormat(const QLocale& locale)
 {
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString readable;
@@ -44,7 +44,12 @@ QString longTimeText(const QTime& time, const QLocale& locale)
             i = end;
         }
     }
-    return locale.toString(time, readable.trimmed());
+    return readable.trimmed();
+}
+
+QString longTimeText(const QTime& time, const QLocale& locale)
+{
+    return locale.toString(time, longTimeFormat(locale));
 }
 
 } // namespace core

@@ -15,7 +15,10 @@ constexpr int Slots = 10;
 constexpr int SeriesCount = 2 * Slots; // PV1, SV1, PV2, SV2, ... as the files hold them
 
 // Index of PV or SV of slot 1..10 among a Monitor's series.
-constexpr int seriesIndex(int slot, bool sv) { return (slot - 1) * 2 + (sv ? 1 : 0); }
+constexpr int seriesIndex(int slot, bool sv)
+{
+    return (slot - 1) * 2 + (sv ? 1 : 0);
+}
 
 // One point to draw: a sample (min == max) or the extent of the samples one pixel column
 // covers. A point whose min is NaN is a gap: the line breaks there.
@@ -31,10 +34,10 @@ struct ReadReport
 {
     int files = 0;
     qint64 bytes = 0;
-    int tornLines = 0;      // lines cut short or not a row; skipped
-    int duplicateRows = 0;  // a row whose time was already read; the first kept
-    QLocale locale;         // the locale whose dates the names and rows are written in
-    QStringList problems;   // files that could not be read, and why
+    int tornLines = 0;     // lines cut short or not a row; skipped
+    int duplicateRows = 0; // a row whose time was already read; the first kept
+    QLocale locale;        // the locale whose dates the names and rows are written in
+    QStringList problems;  // files that could not be read, and why
 };
 
 // The rows of one Monitor over a period, as read from the record folder. Rows are in time
@@ -69,6 +72,8 @@ public:
 
 private:
     friend class HistoryReader;
+    friend QByteArray csvText(const MonitorHistory& data, const std::vector<int>& series, qint64 t0,
+                              qint64 t1);
     struct Data;
     std::unique_ptr<Data> d;
 };
@@ -93,8 +98,7 @@ struct SlotStatistics
     qint64 msBelow = 0; // time PV was below SV - band
     int gaps = 0;       // runs of missing rows or "Empty" PVs
 };
-SlotStatistics statistics(const MonitorHistory& data, int slot, qint64 t0, qint64 t1,
-                          double band);
+SlotStatistics statistics(const MonitorHistory& data, int slot, qint64 t0, qint64 t1, double band);
 
 // The series `series` over [t0, t1] as CSV: a header line ("time" and one column per series,
 // named "PV3", "SV3", ...), then one line per row: the time in ISO 8601 with the local offset,
