@@ -4,6 +4,7 @@
 #include "audit/AuditView.h"
 #include "core/QuillmereError.h"
 #include "store/RegistryFile.h"
+#include "store/SettingsStore.h"
 #include "ui/DialogService.h"
 #include "ui/charts/TrendPlot.h"
 #include "ui/history/HistoryPlot.h"
@@ -570,10 +571,11 @@ QString TFmHistory::storedTitle() const
         return {};
     try {
         store::RegistryFile file(path);
-        file.load();
-        const store::RegistryKey* key = file.key(store::programKey(QStringLiteral("FmHome")));
-        const qsizetype i = key ? key->indexOfValue(QStringLiteral("HmTitle")) : -1;
-        return i < 0 ? QString() : key->values[i].text.trimmed();
+        SettingsStore home(file);
+        home.setRoot(SettingsStore::Root::LocalMachine);
+        if (!home.openKey(store::programKey(QStringLiteral("FmHome"))))
+            return {};
+        return home.readString(QStringLiteral("HmTitle")).trimmed();
     } catch (const QuillmereError&) {
         return {}; // a store the main program cannot read either: the field stays to be filled
     }
