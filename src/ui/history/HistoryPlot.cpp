@@ -261,9 +261,11 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
             QRectF(target.left(), yPixel(v) - line / 2.0, plot.left() - target.left() - 4, line),
             Qt::AlignRight | Qt::AlignVCenter, QLocale::system().toString(v, 'g', 6));
     for (const historyview::TimeTick& t : xTicks) {
-        const double px = xPx(t.x);
-        p.drawText(QRectF(px - 100 * unit, plot.bottom() + 2, 200 * unit, line * 2.5),
-                   Qt::AlignHCenter | Qt::AlignTop, t.label);
+        // Centred under its tick, but kept inside the chart at both ends.
+        const double w = fm.boundingRect(QRect(), 0, t.label).width() + 4;
+        const double left = std::clamp(xPx(t.x) - w / 2, double(target.left()), target.right() - w);
+        p.drawText(QRectF(left, plot.bottom() + 2, w, line * 2.5), Qt::AlignHCenter | Qt::AlignTop,
+                   t.label);
     }
 
     p.save();

@@ -226,7 +226,7 @@ void TFmHistory::buildControls()
     m_statistics->setHorizontalHeaderLabels(statisticsHeader());
     m_statistics->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_statistics->verticalHeader()->hide();
-    m_statistics->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_statistics->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     lowerLayout->addWidget(m_statistics, 1);
     splitter->setSizes({520, 200});
 
@@ -447,14 +447,24 @@ QString TFmHistory::subjectText() const
 
 QString TFmHistory::periodText(int which) const
 {
+    // A compared period shorter than the view ends where its rows end.
+    qint64 end = m_plot->origin(which) + m_plot->viewEnd();
+    const history::MonitorHistory* data = m_plot->data(which);
+    if (data && data->rowCount() > 0)
+        end = std::min(end, data->timeAt(data->rowCount() - 1));
     return QStringLiteral("%1 to %2")
         .arg(historyview::momentText(m_plot->origin(which) + m_plot->viewStart()),
-             historyview::momentText(m_plot->origin(which) + m_plot->viewEnd()));
+             historyview::momentText(end));
 }
 
 QString TFmHistory::reportFileName(const QString& extension) const
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Where the last export went; else the documents folder, or the home folder without one.
+    QString folder = m_exportFolder;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
     const QDateTime start = QDateTime::fromMSecsSinceEpoch(m_plot->origin(A) + m_plot->viewStart());
     return QDir(folder).filePath(
         QStringLiteral("Monitor%1 %2.%3")
@@ -493,7 +503,9 @@ void TFmHistory::BtnCsvClick()
         history::csvText(*m_plot->data(A), series, m_plot->origin(A) + m_plot->viewStart(),
                          m_plot->origin(A) + m_plot->viewEnd());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
+        m_exportFolder = QFileInfo(path).absolutePath();
+    else
         m_dialogs.message(this, Caption,
                           QStringLiteral("%1 was not written: %2")
                               .arg(QDir::toNativeSeparators(path), file.errorString()),
@@ -558,6 +570,8 @@ void TFmHistory::BtnPdfClick()
     try {
         printHistoryReport(printer, content,
                            [this](QPainter& p, const QRect& r) { m_plot->draw(p, r); });
+        if (!printer.outputFileName().isEmpty())
+            m_exportFolder = QFileInfo(printer.outputFileName()).absolutePath();
     } catch (const QuillmereError& error) {
         m_dialogs.message(this, Caption, error.message(), DialogService::Icon::Warning);
     }
@@ -597,6 +611,7 @@ void TFmHistory::restoreSettings()
     m_sv->setChecked(s.value(QStringLiteral("sv"), true).toBool());
     m_band->setValue(s.value(QStringLiteral("band"), 5.0).toDouble());
     m_reviewer->setText(s.value(QStringLiteral("reviewer")).toString());
+    m_exportFolder = s.value(QStringLiteral("exports")).toString();
 }
 
 void TFmHistory::storeSettings() const
@@ -614,6 +629,7 @@ void TFmHistory::storeSettings() const
     s.setValue(QStringLiteral("sv"), m_sv->isChecked());
     s.setValue(QStringLiteral("band"), m_band->value());
     s.setValue(QStringLiteral("reviewer"), m_reviewer->text());
+    s.setValue(QStringLiteral("exports"), m_exportFolder);
 }
 
 void TFmHistory::closeEvent(QCloseEvent* event)

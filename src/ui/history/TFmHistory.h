@@ -79,6 +79,7 @@ private:
     std::array<HistoryLoader*, 2> m_loaders{};
     std::array<std::shared_ptr<const HistoryLoader::Result>, 2> m_results;
     std::array<QString, 2> m_states; // what each period's read said, for the status line
+    QString m_exportFolder;          // where the last export went
 
     QLineEdit* m_folder = nullptr;
     QComboBox* m_monitor = nullptr;
