@@ -13,12 +13,34 @@ namespace {
 
 constexpr char Header[] = "Time\t";
 
-// A value as the recorder writes it: an optional sign, digits and a decimal point or comma.
-// Anything else (an "Empty", a sensor's error text) is no value; a number in another
-// notation is read and marks the series `exotic` (kept as float).
-double parseValue(const char* p, const char* end, int& decimals, bool& exotic)
+// A value while its file is read: the digits as a whole number times 16 plus the number of
+// decimal places, so that the file's values go into whole numbers of one scale without any
+// rounding. The two smallest numbers mark no value and a value in the side list.
+constexpr qint64 NoValue = std::numeric_limits<qint64>::min();
+constexpr qint64 SideValue = NoValue + 1;
+constexpr qint64 WholePow10[MaxDecimals + 1] = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
+
+// A value that is not a plain decimal: another notation of a number (kept, as float), or no
+// value at all ("Empty", a sensor's error text).
+double otherValue(const char* p, const char* end)
 {
-    const char* start = p;
+    const qsizetype size = end - p;
+    if (size == 0 || size > 64 || (size == 5 && std::memcmp(p, "Empty", 5) == 0))
+        return qQNaN();
+    char text[65];
+    std::memcpy(text, p, std::size_t(size));
+    text[size] = 0;
+    char* stop = nullptr;
+    const double v = std::strtod(text, &stop);
+    return stop == text + size && std::isfinite(v) ? v : qQNaN();
+}
+
+// Reads the field at `p` up to its TAB: the packed value, or `side` filled. Returns the byte
+// after the TAB, or null when the line ends first.
+const char* readField(const char* p, const char* end, qint64& packed, double& side)
+{
+    const char* field = p;
     bool negative = false;
     if (p < end && (*p == '-' || *p == '+'))
         negative = *p++ == '-';
@@ -30,60 +52,72 @@ double parseValue(const char* p, const char* end, int& decimals, bool& exotic)
         if (digit < 10) {
             mantissa = mantissa * 10 + digit;
             ++digits;
-            if (places >= 0)
-                ++places;
+            places += places >= 0;
         } else if ((*p == '.' || *p == ',') && places < 0) {
             places = 0;
         } else {
             break;
         }
     }
-    if (p == end && digits > 0 && digits <= 15 && places <= MaxDecimals) {
-        if (places > decimals)
-            decimals = places;
-        const double v = places > 0 ? double(mantissa) / Pow10[places] : double(mantissa);
-        return negative ? -v : v;
+    if (p < end && *p == '\t' && digits > 0 && digits <= 15 && places <= MaxDecimals) {
+        packed = (negative ? -mantissa : mantissa) * 16 + std::max(places, 0);
+        return p + 1;
     }
-    const qsizetype size = end - start;
-    if (size == 0 || size > 64 || (size == 5 && std::memcmp(start, "Empty", 5) == 0))
-        return qQNaN();
-    char text[65];
-    std::memcpy(text, start, std::size_t(size));
-    text[size] = 0;
-    char* stop = nullptr;
-    const double v = std::strtod(text, &stop);
-    if (stop != text + size || !std::isfinite(v))
-        return qQNaN();
-    exotic = true;
-    return v;
+    const char* tab = static_cast<const char*>(std::memchr(p, '\t', std::size_t(end - p)));
+    if (!tab)
+        return nullptr;
+    side = otherValue(field, tab);
+    packed = side == side ? SideValue : NoValue;
+    return tab + 1;
 }
 
-// Puts the values of one series of a file into the smallest store that holds them all.
-void compact(const std::vector<double>& values, int series, qsizetype rows, int decimals,
-             bool exotic, FileChunk& chunk)
+// Puts one series of a file into the smallest store that holds all its values.
+void compact(const std::vector<qint64>& values,
+             const std::vector<std::pair<std::size_t, double>>& side, int series, qsizetype rows,
+             FileChunk& chunk)
 {
     SeriesData& s = chunk.series[std::size_t(series)];
-    const double scale = Pow10[decimals];
+    const auto at = [&](qsizetype r) { return values[std::size_t(r * SeriesCount + series)]; };
+    int decimals = 0;
+    bool other = false;
+    for (qsizetype r = 0; r < rows; ++r) {
+        const qint64 v = at(r);
+        if (v == SideValue)
+            other = true;
+        else if (v != NoValue)
+            decimals = std::max(decimals, int(v & 15));
+    }
     qint64 lo = 0, hi = 0;
-    bool fits = !exotic;
-    for (qsizetype r = 0; r < rows && fits; ++r) {
-        const double v = values[std::size_t(r * SeriesCount + series)];
-        if (v != v)
-            continue;
-        const double m = std::round(v * scale);
-        if (std::abs(m) >= 2147483647.0)
-            fits = false;
-        lo = std::min(lo, qint64(m));
-        hi = std::max(hi, qint64(m));
+    if (!other) {
+        for (qsizetype r = 0; r < rows; ++r) {
+            const qint64 v = at(r);
+            if (v == NoValue)
+                continue;
+            const qint64 m = (v >> 4) * WholePow10[decimals - (v & 15)];
+            lo = std::min(lo, m);
+            hi = std::max(hi, m);
+        }
     }
     s.decimals = decimals;
     chunk.least[std::size_t(series)] = lo;
     chunk.most[std::size_t(series)] = hi;
-    if (!fits) {
+    if (other || lo <= NoInt32 || hi > std::numeric_limits<std::int32_t>::max()) {
         s.store = Store::Float;
         s.f.resize(std::size_t(rows));
-        for (qsizetype r = 0; r < rows; ++r)
-            s.f[std::size_t(r)] = float(values[std::size_t(r * SeriesCount + series)]);
+        auto next = side.begin();
+        for (qsizetype r = 0; r < rows; ++r) {
+            const qint64 v = at(r);
+            const std::size_t index = std::size_t(r * SeriesCount + series);
+            float x = std::numeric_limits<float>::quiet_NaN();
+            if (v == SideValue) {
+                next = std::lower_bound(next, side.end(), index,
+                                        [](const auto& e, std::size_t i) { return e.first < i; });
+                x = float(next->second);
+            } else if (v != NoValue) {
+                x = float(double(v >> 4) / Pow10[v & 15]);
+            }
+            s.f[std::size_t(r)] = x;
+        }
         return;
     }
     const bool small = lo > NoInt16 && hi <= std::numeric_limits<std::int16_t>::max();
@@ -93,12 +127,12 @@ void compact(const std::vector<double>& values, int series, qsizetype rows, int 
     else
         s.i32.resize(std::size_t(rows));
     for (qsizetype r = 0; r < rows; ++r) {
-        const double v = values[std::size_t(r * SeriesCount + series)];
-        const bool none = v != v;
+        const qint64 v = at(r);
+        const qint64 m = v == NoValue ? 0 : (v >> 4) * WholePow10[decimals - (v & 15)];
         if (small)
-            s.i16[std::size_t(r)] = none ? NoInt16 : std::int16_t(std::lround(v * scale));
+            s.i16[std::size_t(r)] = v == NoValue ? NoInt16 : std::int16_t(m);
         else
-            s.i32[std::size_t(r)] = none ? NoInt32 : std::int32_t(std::lround(v * scale));
+            s.i32[std::size_t(r)] = v == NoValue ? NoInt32 : std::int32_t(m);
     }
 }
 
@@ -109,7 +143,8 @@ bool isLeapYear(int year)
 
 } // namespace
 
-void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk)
+void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk,
+                   std::vector<qint64>& values)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -135,16 +170,16 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
         end = data + whole.size();
     }
 
-    std::vector<double> values;
-    values.reserve(std::size_t(size / 100 * SeriesCount));
-    std::array<int, SeriesCount> decimals{};
-    std::array<bool, SeriesCount> exotic{};
+    values.clear();
+    std::vector<std::pair<std::size_t, double>> side;
+    chunk.seconds.reserve(std::size_t(size / 100));
     const TimeTextParser& parser = *reading.parser;
     const int centuryBase = reading.pivotYear - 50;
     qint64 previousLocal = std::numeric_limits<qint64>::min();
     bool late = false;
     bool firstLine = true;
-    double row[SeriesCount];
+    qint64 row[SeriesCount];
+    double rowSide[SeriesCount];
     int lines = 0;
 
     for (const char* p = data; p < end;) {
@@ -175,18 +210,9 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
             continue;
         }
         const char* q = tab + 1;
-        bool whole = true;
-        for (int k = 0; k < SeriesCount; ++k) {
-            const char* stop =
-                static_cast<const char*>(std::memchr(q, '\t', std::size_t(lineEnd - q)));
-            if (!stop) {
-                whole = false;
-                break;
-            }
-            row[k] = parseValue(q, stop, decimals[std::size_t(k)], exotic[std::size_t(k)]);
-            q = stop + 1;
-        }
-        if (!whole || q != lineEnd) {
+        for (int k = 0; k < SeriesCount && q; ++k)
+            q = readField(q, lineEnd, row[k], rowSide[k]);
+        if (q != lineEnd) {
             ++chunk.tornLines;
             continue;
         }
@@ -208,12 +234,15 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
         chunk.seconds.push_back(reading.clock->toUtc(local, late, &twice));
         if (!twice)
             late = false;
+        for (int k = 0; k < SeriesCount; ++k)
+            if (row[k] == SideValue)
+                side.emplace_back(values.size() + std::size_t(k), rowSide[k]);
         values.insert(values.end(), row, row + SeriesCount);
     }
 
     const qsizetype rows = qsizetype(chunk.seconds.size());
     for (int s = 0; s < SeriesCount; ++s)
-        compact(values, s, rows, decimals[std::size_t(s)], exotic[std::size_t(s)], chunk);
+        compact(values, side, s, rows, chunk);
 }
 
 } // namespace history

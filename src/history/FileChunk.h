@@ -35,7 +35,9 @@ struct RowReading
 };
 
 // Reads the file at `path` into `chunk`, the header and lines that are not whole rows left
-// out (a header after the first line and those lines are counted as torn).
-void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk);
+// out (a header after the first line and those lines are counted as torn). `scratch` holds
+// the values while the file is read; one per thread, reused from file to file.
+void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk,
+                   std::vector<qint64>& scratch);
 
 } // namespace history

@@ -193,10 +193,11 @@ MonitorHistory HistoryReader::read(ReadReport& report)
     std::vector<FileChunk> chunks(set.files.size());
     std::atomic<std::size_t> nextFile{0};
     const auto work = [&] {
+        std::vector<qint64> scratch;
         for (std::size_t k; (k = nextFile.fetch_add(1)) < set.files.size();) {
             if (m_cancel && m_cancel->load())
                 break;
-            readFileChunk(set.files[k].path, reading, chunks[k]);
+            readFileChunk(set.files[k].path, reading, chunks[k], scratch);
         }
     };
     const unsigned threads =

@@ -32,6 +32,45 @@ void MonitorHistory::Data::finish()
     helper.join();
 }
 
+qsizetype MonitorHistory::Data::seek(qsizetype from, qsizetype to, qint64 utcMs) const
+{
+    // Rows come about a step apart: the guess is mostly right or a few rows off, and the
+    // search around it stays in the cache where a binary search over a month would not.
+    const qint64 rel = utcMs - baseSec * 1000;
+    const auto before = [&](qsizetype r) { return qint64(seconds[std::size_t(r)]) * 1000 < rel; };
+    if (from >= to || !before(from))
+        return from;
+    const qint64 ahead =
+        (rel - qint64(seconds[std::size_t(from)]) * 1000) / std::max<qint64>(1, stepMs);
+    qsizetype lo = from; // before(lo)
+    qsizetype hi = to;   // !before(hi) or hi == to
+    const qsizetype guess = std::clamp<qsizetype>(from + qsizetype(ahead), from + 1, to);
+    if (guess < to && before(guess)) {
+        lo = guess;
+        for (qsizetype stride = 1; lo + stride < to; stride *= 2) {
+            if (!before(lo + stride)) {
+                hi = lo + stride;
+                break;
+            }
+            lo += stride;
+        }
+    } else {
+        hi = guess;
+        for (qsizetype stride = 1; hi - stride > from; stride *= 2) {
+            if (before(hi - stride)) {
+                lo = hi - stride;
+                break;
+            }
+            hi -= stride;
+        }
+    }
+    while (hi - lo > 1) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        (before(mid) ? lo : hi) = mid;
+    }
+    return hi;
+}
+
 MonitorHistory::MonitorHistory() : d(std::make_unique<Data>()) {}
 MonitorHistory::~MonitorHistory() = default;
 MonitorHistory::MonitorHistory(MonitorHistory&&) noexcept = default;
@@ -136,7 +175,7 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
     qsizetype r0 = a;
     for (int c = 0; c < columns; ++c) {
         const qint64 ce = t0 + span * (c + 1) / columns;
-        const qsizetype r1 = c + 1 == columns ? b : lowerBound(ce);
+        const qsizetype r1 = c + 1 == columns ? b : d->seek(r0, b, ce);
         if (r0 < r1) {
             if (prev >= 0 && d->ms(r0) - d->ms(prev) > gap)
                 breakAfter(d->ms(prev) + d->stepMs);

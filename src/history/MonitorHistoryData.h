@@ -20,6 +20,8 @@ struct MonitorHistory::Data
 
     qsizetype rows() const { return qsizetype(seconds.size()); }
     qint64 ms(qsizetype row) const { return (baseSec + seconds[std::size_t(row)]) * 1000; }
+    // The first row of [from, to) at or after `utcMs` (`to` when none), searched from `from`.
+    qsizetype seek(qsizetype from, qsizetype to, qint64 utcMs) const;
     // Takes the median step of the rows and builds every series' pyramid.
     void finish();
 };

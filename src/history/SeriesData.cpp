@@ -57,29 +57,21 @@ void SeriesData::buildPyramid(qsizetype rows)
     levels.clear();
     if (rows < 2 * BucketRows)
         return;
-    Level first;
-    const qsizetype buckets = (rows + BucketRows - 1) / BucketRows;
-    first.min.resize(std::size_t(buckets));
-    first.max.resize(std::size_t(buckets));
-    for (qsizetype k = 0; k < buckets; ++k) {
-        float lo = Inf, hi = -Inf;
-        rawExtent(k * BucketRows, std::min(rows, (k + 1) * BucketRows), lo, hi);
-        first.min[std::size_t(k)] = lo;
-        first.max[std::size_t(k)] = hi;
+    Level first(std::size_t((rows + BucketRows - 1) / BucketRows));
+    for (std::size_t k = 0; k < first.size(); ++k) {
+        Extent e{Inf, -Inf};
+        rawExtent(qsizetype(k) * BucketRows, std::min(rows, qsizetype(k + 1) * BucketRows), e.min,
+                  e.max);
+        first[k] = e;
     }
     levels.push_back(std::move(first));
-    while (levels.back().min.size() >= std::size_t(2 * LevelFactor)) {
+    while (levels.back().size() >= std::size_t(2 * LevelFactor)) {
         const Level& below = levels.back();
-        const std::size_t n = (below.min.size() + LevelFactor - 1) / LevelFactor;
-        Level up;
-        up.min.resize(n);
-        up.max.resize(n);
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t end = std::min(below.min.size(), (k + 1) * LevelFactor);
-            up.min[k] =
-                *std::min_element(below.min.begin() + k * LevelFactor, below.min.begin() + end);
-            up.max[k] =
-                *std::max_element(below.max.begin() + k * LevelFactor, below.max.begin() + end);
+        Level up((below.size() + LevelFactor - 1) / LevelFactor, Extent{Inf, -Inf});
+        for (std::size_t k = 0; k < below.size(); ++k) {
+            Extent& e = up[k / LevelFactor];
+            e.min = std::min(e.min, below[k].min);
+            e.max = std::max(e.max, below[k].max);
         }
         levels.push_back(std::move(up));
     }
@@ -91,8 +83,8 @@ void SeriesData::levelExtent(std::size_t level, qsizetype a, qsizetype b, float&
     const Level& l = levels[level];
     const auto scan = [&](qsizetype from, qsizetype to) {
         for (qsizetype k = from; k < to; ++k) {
-            min = std::min(min, l.min[std::size_t(k)]);
-            max = std::max(max, l.max[std::size_t(k)]);
+            min = std::min(min, l[std::size_t(k)].min);
+            max = std::max(max, l[std::size_t(k)].max);
         }
     };
     if (level + 1 < levels.size() && b - a >= 2 * LevelFactor) {
