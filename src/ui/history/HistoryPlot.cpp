@@ -225,8 +225,8 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
     const QFontMetrics fm(p.font(), p.device());
     const int line = fm.height();
     const QRect plot = plotArea(fm, target);
-    // On screen one pixel; on paper the same share of the chart's height.
-    const double unit = std::max(1.0, target.height() / 500.0);
+    // One pixel on screen, whatever the chart's size; on paper as wide as a screen pixel looks.
+    const double unit = std::max(1.0, p.device()->logicalDpiY() / 96.0);
 
     const std::vector<Line> lines = collectLines(m_x0, m_x1, std::max(plot.width(), 1));
     const charts::Range y = rangeOf(lines);
@@ -272,10 +272,13 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
     p.setClipRect(plot.adjusted(1, 1, 0, 0));
     for (const Line& l : lines) {
         QColor colour = TrendPlot::slotColour(l.series / 2 + 1);
-        double width = 1.5 * unit;
+        // One pixel on screen: wider or fractional pens leave the raster engine's fast path
+        // and cost many times more per segment. The compared period is told by its lighter
+        // colour there; on paper it is also thinner.
+        double width = unit;
         if (l.period == 1) {
             colour = colour.lighter(160);
-            width = unit;
+            width = unit > 1 ? unit * 0.6 : unit;
         }
         QPen pen(colour, width, l.series % 2 ? Qt::DashLine : Qt::SolidLine);
         pen.setCapStyle(Qt::FlatCap);
@@ -295,7 +298,14 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
                 continue;
             }
             const double px = xPx(pt.t - origin);
-            run << QPointF(px, yPixel(pt.min));
+            const double y0 = yPixel(pt.min);
+            // A level stretch (an SV, mostly) is one segment, not one a column: the middle
+            // point of three on one pixel row goes.
+            if (run.size() >= 2 && pt.max == pt.min && qRound(run.last().y()) == qRound(y0) &&
+                qRound(run[run.size() - 2].y()) == qRound(y0))
+                run.last().setX(px);
+            else
+                run << QPointF(px, y0);
             if (pt.max != pt.min)
                 run << QPointF(px, yPixel(pt.max));
         }
