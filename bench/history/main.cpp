@@ -57,7 +57,6 @@ qint64 generate(const QString& folder, const QDateTime& start, int days, int sav
     quint32 seed = 1;
     for (int day = 0; day < days; ++day) {
         const QDate date = start.date().addDays(day);
-        const QString dateText = locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ');
         for (int s = 0; s < 86400; ++s) {
             const QDateTime at(date, QTime(0, 0).addSecs(s));
             if (s % (saveUnit == 1 ? 86400 : 3600) == 0) {
@@ -79,7 +78,7 @@ qint64 generate(const QString& folder, const QDateTime& start, int days, int sav
                                                 : pvTexts[(s / 7 + k * 150 + wander) % 2000];
                 values[std::size_t(k)].sv = QStringLiteral("250.0");
             }
-            buffer += record::rowLine(dateText + times[s], values);
+            buffer += record::rowLine(times[s], values);
             if (buffer.size() > (1 << 20))
                 flush();
         }
@@ -100,15 +99,19 @@ qsizetype naiveRead(const QString& folder, const QLocale& locale)
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
+        // The date is the name's: "3_1_26_AM12時.txt" for an en_US hour file.
+        QDate date = locale.toDate(
+            name.section(QLatin1Char('_'), 0, 2).replace(QLatin1Char('_'), QLatin1Char('/')),
+            QLocale::ShortFormat);
+        if (date.year() < 1970)
+            date = date.addYears(100);
         QTextStream in(&file);
         in.readLine(); // header
         while (!in.atEnd()) {
             const QStringList fields = in.readLine().split(QLatin1Char('\t'));
             if (fields.size() < 21)
                 continue;
-            QDateTime at = locale.toDateTime(fields[0], format);
-            if (at.date().year() < 1970)
-                at = at.addYears(100);
+            const QDateTime at(date, locale.toTime(fields[0], format));
             times.push_back(at.toMSecsSinceEpoch());
             for (int k = 0; k < 20; ++k) {
                 bool ok = false;

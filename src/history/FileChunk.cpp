@@ -143,8 +143,8 @@ bool isLeapYear(int year)
 
 } // namespace
 
-void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk,
-                   std::vector<qint64>& values)
+void readFileChunk(const QString& path, const QDate& date, const RowReading& reading,
+                   FileChunk& chunk, std::vector<qint64>& values)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -173,7 +173,7 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
     values.clear();
     std::vector<std::pair<std::size_t, double>> side;
     chunk.seconds.reserve(std::size_t(size / 100));
-    const TimeTextParser& parser = *reading.parser;
+    const qint64 fileDay = daysFromCivil(date.year(), date.month(), date.day());
     const int centuryBase = reading.pivotYear - 50;
     qint64 previousLocal = std::numeric_limits<qint64>::min();
     bool late = false;
@@ -205,7 +205,9 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
         const char* tab =
             static_cast<const char*>(std::memchr(line, '\t', std::size_t(lineEnd - line)));
         LocalStamp stamp;
-        if (!tab || !parser.parse(line, tab, stamp)) {
+        bool dated = false;
+        if (!tab || !(reading.time->parse(line, tab, stamp) ||
+                      (dated = reading.dateTime->parse(line, tab, stamp)))) {
             ++chunk.tornLines;
             continue;
         }
@@ -216,15 +218,18 @@ void readFileChunk(const QString& path, const RowReading& reading, FileChunk& ch
             ++chunk.tornLines;
             continue;
         }
-        int year = stamp.year;
-        if (parser.twoDigitYear())
-            year = centuryBase + ((year - centuryBase) % 100 + 100) % 100;
-        if (stamp.month == 2 && stamp.day == 29 && !isLeapYear(year)) {
-            ++chunk.tornLines;
-            continue;
+        qint64 day = fileDay;
+        if (dated) {
+            int year = stamp.year;
+            if (reading.dateTime->twoDigitYear())
+                year = centuryBase + ((year - centuryBase) % 100 + 100) % 100;
+            if (stamp.month == 2 && stamp.day == 29 && !isLeapYear(year)) {
+                ++chunk.tornLines;
+                continue;
+            }
+            day = daysFromCivil(year, stamp.month, stamp.day);
         }
-        const qint64 local = daysFromCivil(year, stamp.month, stamp.day) * 86400 +
-                             stamp.hour * 3600 + stamp.minute * 60 + stamp.second;
+        const qint64 local = day * 86400 + stamp.hour * 3600 + stamp.minute * 60 + stamp.second;
         // Back in time into an hour that exists twice: the clocks went back, and these rows
         // are the second pass through it.
         if (local < previousLocal)

@@ -3,6 +3,7 @@
 #include "history/MonitorHistory.h"
 #include "history/SeriesData.h"
 
+#include <QDate>
 #include <QString>
 #include <array>
 #include <atomic>
@@ -24,11 +25,13 @@ struct FileChunk
     QString problem; // why the file could not be read; empty when it could
 };
 
-// What a file's rows need to be read: the time text's format, the zone, and the year that
-// two-digit years are put nearest to.
+// What a file's rows need to be read: the time text's format (the time of day, as the
+// recorder writes it, or a date and a time), the zone, and the year that two-digit years are
+// put nearest to.
 struct RowReading
 {
-    const TimeTextParser* parser;
+    const TimeTextParser* time;
+    const TimeTextParser* dateTime;
     const LocalClock* clock;
     int pivotYear;
     const std::atomic<bool>* cancel;
@@ -37,7 +40,8 @@ struct RowReading
 // Reads the file at `path` into `chunk`, the header and lines that are not whole rows left
 // out (a header after the first line and those lines are counted as torn). `scratch` holds
 // the values while the file is read; one per thread, reused from file to file.
-void readFileChunk(const QString& path, const RowReading& reading, FileChunk& chunk,
-                   std::vector<qint64>& scratch);
+// Rows with the time of day only are of `date`, the day of the file's name.
+void readFileChunk(const QString& path, const QDate& date, const RowReading& reading,
+                   FileChunk& chunk, std::vector<qint64>& scratch);
 
 } // namespace history

@@ -183,11 +183,13 @@ MonitorHistory HistoryReader::read(ReadReport& report)
     if (set.files.empty())
         return history;
 
-    const TimeTextParser parser(set.locale);
+    const TimeTextParser time(set.locale, false);
+    const TimeTextParser dateTime(set.locale, true);
     const qint64 fromMs = m_from.toMSecsSinceEpoch();
     const qint64 toMs = m_to.toMSecsSinceEpoch();
     const LocalClock clock(m_zone, fromMs / 1000, toMs / 1000);
-    const RowReading reading{&parser, &clock, m_from.toTimeZone(m_zone).date().year(), m_cancel};
+    const RowReading reading{&time, &dateTime, &clock, m_from.toTimeZone(m_zone).date().year(),
+                             m_cancel};
 
     // Files in parallel, each into its own chunk.
     std::vector<FileChunk> chunks(set.files.size());
@@ -197,7 +199,7 @@ MonitorHistory HistoryReader::read(ReadReport& report)
         for (std::size_t k; (k = nextFile.fetch_add(1)) < set.files.size();) {
             if (m_cancel && m_cancel->load())
                 break;
-            readFileChunk(set.files[k].path, reading, chunks[k], scratch);
+            readFileChunk(set.files[k].path, set.files[k].date, reading, chunks[k], scratch);
         }
     };
     const unsigned threads =

@@ -16,6 +16,7 @@ struct RecordFileSet
     {
         QString path;
         int fileType = 0; // 0 .txt, 1 .xls
+        QDate date;       // the day its name is of: the date of rows that hold only a time
     };
     QLocale locale;
     std::vector<File> files; // in time order, day files before the hour files of their day

@@ -64,7 +64,7 @@ RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& fro
             for (int type = 0; type < 2; ++type) {
                 const QString day1 = name(0, 1, type);
                 if (present.contains(day1))
-                    files.push_back({monitorFolder + QLatin1Char('/') + day1, type});
+                    files.push_back({monitorFolder + QLatin1Char('/') + day1, type, day});
             }
             const qint64 dayStart = daysFromCivil(day.year(), day.month(), day.day()) * 86400;
             for (int hour = 0; hour < 24; ++hour) {
@@ -74,7 +74,7 @@ RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& fro
                 for (int type = 0; type < 2; ++type) {
                     const QString hourName = name(hour, 0, type);
                     if (present.contains(hourName))
-                        files.push_back({monitorFolder + QLatin1Char('/') + hourName, type});
+                        files.push_back({monitorFolder + QLatin1Char('/') + hourName, type, day});
                 }
             }
         }

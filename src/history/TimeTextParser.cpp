@@ -25,10 +25,12 @@ int matchName(const std::vector<QByteArray>& names, const char* p, const char* e
 
 } // namespace
 
-TimeTextParser::TimeTextParser(const QLocale& locale) : m_locale(locale)
+TimeTextParser::TimeTextParser(const QLocale& locale, bool withDate)
+    : m_locale(locale), m_withDate(withDate)
 {
-    m_format =
-        locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + core::longTimeFormat(locale);
+    m_format = core::longTimeFormat(locale);
+    if (withDate)
+        m_format = locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + m_format;
     // Digits other than 0-9 would need the locale's own reading of them.
     m_fast = locale.zeroDigit() == QLatin1String("0");
     tokenize(m_format);
@@ -204,6 +206,8 @@ bool TimeTextParser::parse(const char* p, const char* end, LocalStamp& stamp) co
             return false;
         stamp.hour = stamp.hour % 12 + (pm == 1 ? 12 : 0);
     }
+    if (!m_withDate)
+        return stamp.hour < 24 && stamp.minute < 60 && stamp.second < 60;
     if (stamp.month < 1 || stamp.month > 12 || stamp.day < 1)
         return false;
     static constexpr int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -214,16 +218,17 @@ bool TimeTextParser::parse(const char* p, const char* end, LocalStamp& stamp) co
 
 bool TimeTextParser::parseSlow(const char* p, const char* end, LocalStamp& stamp) const
 {
-    const QDateTime at =
-        m_locale.toDateTime(QString::fromLocal8Bit(p, qsizetype(end - p)), m_format);
+    const QString text = QString::fromLocal8Bit(p, qsizetype(end - p));
+    const QDateTime at = m_withDate ? m_locale.toDateTime(text, m_format)
+                                    : QDateTime(QDate(2000, 1, 1), m_locale.toTime(text, m_format));
     if (!at.isValid())
         return false;
-    const QDate date = at.date();
+    const QDate date = m_withDate ? at.date() : QDate();
     const QTime time = at.time();
     // QLocale puts two-digit years in 19xx; the reader chooses the century.
     stamp = LocalStamp{m_twoDigitYear ? date.year() % 100 : date.year(),
-                       date.month(),
-                       date.day(),
+                       m_withDate ? date.month() : 0,
+                       m_withDate ? date.day() : 0,
                        time.hour(),
                        time.minute(),
                        time.second()};

@@ -10,7 +10,7 @@ namespace history {
 // A local date and time of day as a row's time text holds it.
 struct LocalStamp
 {
-    int year = 0; // as written: two digits when the format has two
+    int year = 0; // as written: two digits when the format has two; 0 without a date
     int month = 0;
     int day = 0;
     int hour = 0;
@@ -18,15 +18,18 @@ struct LocalStamp
     int second = 0;
 };
 
-// Reads the time texts the recorder writes (the locale's short date, a blank, and
-// core::longTimeText) straight from the file's bytes. The locale's formats are turned once
+// Reads the time texts of the rows (core::longTimeText, the time of day, in the recorder's
+// locale; or that with the locale's short date and a blank before it) straight from the
+// file's bytes. The locale's formats are turned once
 // into a list of fields and literal bytes, so that a row costs a few byte compares and
 // digit reads instead of a QString and QLocale's general parser; formats with parts that
 // cannot be matched that way (native digits, for one) go through QLocale per text.
 class TimeTextParser
 {
 public:
-    explicit TimeTextParser(const QLocale& locale);
+    // `withDate`: the short date, a blank, then the time; otherwise the time of day only, and
+    // the stamp's date is left 0.
+    TimeTextParser(const QLocale& locale, bool withDate);
 
     // Whether [p, end) is a whole time text; `stamp` is filled when it is.
     bool parse(const char* p, const char* end, LocalStamp& stamp) const;
@@ -62,6 +65,7 @@ private:
     QLocale m_locale;
     QString m_format;
     std::vector<Token> m_tokens;
+    bool m_withDate;
     bool m_fast = true;
     bool m_twoDigitYear = false;
     bool m_twelveHour = false;
