@@ -1,6 +1,11 @@
 #include "ui/history/HistoryReport.h"
 
+#include "audit/AuditChain.h"
+#include "audit/AuditView.h"
 #include "core/QuillmereError.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
@@ -29,6 +34,38 @@ QList<int> columnWidths(const QFontMetrics& fm, const QStringList& header,
 }
 
 } // namespace
+
+QList<QStringList> alarmsRaised(const QString& auditFolder, int monitor,
+                                const std::vector<int>& chosen, qint64 t0, qint64 t1, QString* note)
+{
+    QList<QStringList> rows;
+    const QString shown = QDir::toNativeSeparators(auditFolder);
+    if (auditFolder.isEmpty() || !QFileInfo(auditFolder).isDir()) {
+        *note = QStringLiteral("No audit trail at hand: the alarms are not listed.");
+        return rows;
+    }
+    audit::AuditFilter filter;
+    filter.from = QDateTime::fromMSecsSinceEpoch(t0, Qt::UTC);
+    filter.to = QDateTime::fromMSecsSinceEpoch(t1, Qt::UTC);
+    filter.kind = audit::kind::AlarmRaised;
+    filter.monitor = monitor;
+    const auto entries = audit::filterEntries(audit::readEntries(auditFolder), filter);
+    // Oldest first, as a report reads.
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (std::find(chosen.begin(), chosen.end(), it->slot()) == chosen.end())
+            continue;
+        rows << QStringList{audit::localTimeText(*it), QString::number(it->monitor()),
+                            QString::number(it->slot()),
+                            it->details.value(QStringLiteral("alarm")).toString(),
+                            it->details.value(QStringLiteral("count")).toString()};
+    }
+    *note =
+        rows.isEmpty()
+            ? QStringLiteral("No alarm was raised for these slots in the period (audit trail %1).")
+                  .arg(shown)
+            : QStringLiteral("From the audit trail %1.").arg(shown);
+    return rows;
+}
 
 void printHistoryReport(QPagedPaintDevice& device, const HistoryReportContent& content,
                         const std::function<void(QPainter&, const QRect&)>& drawChart)

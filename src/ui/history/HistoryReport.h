@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -22,6 +23,13 @@ struct HistoryReportContent
     QList<QStringList> alarms; // time, Monitor, slot, alarm, count
     QString reviewer;          // the name typed in, may be empty
 };
+
+// The alarms raised for the `chosen` slots of `monitor` within [t0, t1] (UTC ms) as the audit
+// trail in `auditFolder` holds them, oldest first, as report rows; `note` says where they come
+// from, or why none are listed.
+QList<QStringList> alarmsRaised(const QString& auditFolder, int monitor,
+                                const std::vector<int>& chosen, qint64 t0, qint64 t1,
+                                QString* note);
 
 // The report on any paged device (a printer, or a PDF file): landscape; the title, subject and
 // period at the top, the chart (drawn by `drawChart` into the rectangle it is given), the

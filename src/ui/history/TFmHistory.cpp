@@ -1,18 +1,11 @@
 #include "ui/history/TFmHistory.h"
 
-#include "audit/AuditChain.h"
-#include "audit/AuditView.h"
-#include "core/QuillmereError.h"
-#include "store/RegistryFile.h"
-#include "store/SettingsStore.h"
 #include "ui/DialogService.h"
 #include "ui/charts/TrendPlot.h"
 #include "ui/history/HistoryPlot.h"
-#include "ui/history/HistoryReport.h"
 #include "ui/history/TimeAxis.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -23,19 +16,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QSettings>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-const QString Caption = QStringLiteral("History Viewer");
 constexpr int A = 0; // the period chosen
 constexpr int B = 1; // the period compared with it
 
@@ -81,22 +68,13 @@ QIcon slotIcon(int slot)
     return QIcon(swatch);
 }
 
-// `path` lies in `folder` or below it.
-bool isInside(const QString& path, const QString& folder)
-{
-    const QString dir = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
-    const QString base = QFileInfo(folder).canonicalFilePath();
-    return !base.isEmpty() && !dir.isEmpty() &&
-           (dir == base || dir.startsWith(base + QLatin1Char('/')));
-}
-
 } // namespace
 
 TFmHistory::TFmHistory(DialogService& dialogs, HistoryOptions options, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs), m_options(std::move(options))
 {
     setObjectName(QStringLiteral("FmHistory"));
-    setWindowTitle(Caption);
+    setWindowTitle(caption());
     resize(1180, 800);
     for (int p : {A, B}) {
         m_loaders[size_t(p)] = new HistoryLoader(this);
@@ -432,208 +410,4 @@ void TFmHistory::updateStatistics()
                 item->setIcon(slotIcon(rows[r][c].toInt()));
             m_statistics->setItem(r, c, item);
         }
-}
-
-QString TFmHistory::subjectText() const
-{
-    QStringList names;
-    for (int s : chosenSlots())
-        names << QString::number(s);
-    return QStringLiteral("Monitor%1, slots %2")
-        .arg(m_plot->data(A) && m_results[A] ? m_results[A]->monitor
-                                             : m_monitor->currentData().toInt())
-        .arg(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", ")));
-}
-
-QString TFmHistory::periodText(int which) const
-{
-    // A compared period shorter than the view ends where its rows end.
-    qint64 end = m_plot->origin(which) + m_plot->viewEnd();
-    const history::MonitorHistory* data = m_plot->data(which);
-    if (data && data->rowCount() > 0)
-        end = std::min(end, data->timeAt(data->rowCount() - 1));
-    return QStringLiteral("%1 to %2")
-        .arg(historyview::momentText(m_plot->origin(which) + m_plot->viewStart()),
-             historyview::momentText(end));
-}
-
-QString TFmHistory::reportFileName(const QString& extension) const
-{
-    // Where the last export went; else the documents folder, or the home folder without one.
-    QString folder = m_exportFolder;
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    const QDateTime start = QDateTime::fromMSecsSinceEpoch(m_plot->origin(A) + m_plot->viewStart());
-    return QDir(folder).filePath(
-        QStringLiteral("Monitor%1 %2.%3")
-            .arg(m_results[A]->monitor)
-            .arg(start.toString(QStringLiteral("yyyy-MM-dd HHmm")), extension));
-}
-
-bool TFmHistory::refuseRecordFolder(const QString& path)
-{
-    if (!isInside(path, m_folder->text().trimmed()))
-        return false;
-    m_dialogs.message(this, Caption,
-                      QStringLiteral("%1 lies in the record folder, which the viewer never writes "
-                                     "into: choose another folder.")
-                          .arg(QDir::toNativeSeparators(path)),
-                      DialogService::Icon::Warning);
-    return true;
-}
-
-void TFmHistory::BtnCsvClick()
-{
-    if (!m_plot->data(A)) {
-        m_dialogs.message(this, Caption, QStringLiteral("Nothing to export: show a period first."));
-        return;
-    }
-    const QString path = m_dialogs.saveFileName(this, QStringLiteral("Export CSV"),
-                                                reportFileName(QStringLiteral("csv")),
-                                                QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty() || refuseRecordFolder(path))
-        return;
-    std::vector<int> series;
-    for (int slot : chosenSlots())
-        series.insert(series.end(),
-                      {history::seriesIndex(slot, false), history::seriesIndex(slot, true)});
-    const QByteArray text =
-        history::csvText(*m_plot->data(A), series, m_plot->origin(A) + m_plot->viewStart(),
-                         m_plot->origin(A) + m_plot->viewEnd());
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
-        m_exportFolder = QFileInfo(path).absolutePath();
-    else
-        m_dialogs.message(this, Caption,
-                          QStringLiteral("%1 was not written: %2")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()),
-                          DialogService::Icon::Warning);
-}
-
-void TFmHistory::BtnPdfClick()
-{
-    if (!m_plot->data(A)) {
-        m_dialogs.message(this, Caption, QStringLiteral("Nothing to report: show a period first."));
-        return;
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("History report"));
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(reportFileName(QStringLiteral("pdf")));
-    if (!m_dialogs.choosePrinter(this, &printer))
-        return;
-    if (printer.outputFormat() == QPrinter::PdfFormat &&
-        (printer.outputFileName().isEmpty() || refuseRecordFolder(printer.outputFileName())))
-        return;
-
-    HistoryReportContent content;
-    content.title = m_title->text();
-    content.subject = subjectText();
-    content.period = periodText(A);
-    if (m_plot->comparing())
-        content.compared = periodText(B);
-    content.statisticsHeader = statisticsHeader();
-    content.statisticsHeader[5] += QStringLiteral(" (%1)").arg(number(m_band->value(), 1));
-    content.statistics = statisticsRows();
-    content.reviewer = m_reviewer->text();
-
-    const QString audit = m_options.auditFolder;
-    if (audit.isEmpty() || !QFileInfo(audit).isDir()) {
-        content.alarmsNote = QStringLiteral("No audit trail at hand: the alarms are not listed.");
-    } else {
-        audit::AuditFilter filter;
-        filter.from =
-            QDateTime::fromMSecsSinceEpoch(m_plot->origin(A) + m_plot->viewStart(), Qt::UTC);
-        filter.to = QDateTime::fromMSecsSinceEpoch(m_plot->origin(A) + m_plot->viewEnd(), Qt::UTC);
-        filter.kind = audit::kind::AlarmRaised;
-        filter.monitor = m_results[A]->monitor;
-        const std::vector<int> chosen = chosenSlots();
-        const auto entries = audit::filterEntries(audit::readEntries(audit), filter);
-        // Oldest first, as a report reads.
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            if (std::find(chosen.begin(), chosen.end(), it->slot()) == chosen.end())
-                continue;
-            content.alarms << QStringList{audit::localTimeText(*it), QString::number(it->monitor()),
-                                          QString::number(it->slot()),
-                                          it->details.value(QStringLiteral("alarm")).toString(),
-                                          it->details.value(QStringLiteral("count")).toString()};
-        }
-        content.alarmsNote =
-            content.alarms.isEmpty()
-                ? QStringLiteral("No alarm was raised for these slots in the period (audit trail "
-                                 "%1).")
-                      .arg(QDir::toNativeSeparators(audit))
-                : QStringLiteral("From the audit trail %1.").arg(QDir::toNativeSeparators(audit));
-    }
-    try {
-        printHistoryReport(printer, content,
-                           [this](QPainter& p, const QRect& r) { m_plot->draw(p, r); });
-        if (!printer.outputFileName().isEmpty())
-            m_exportFolder = QFileInfo(printer.outputFileName()).absolutePath();
-    } catch (const QuillmereError& error) {
-        m_dialogs.message(this, Caption, error.message(), DialogService::Icon::Warning);
-    }
-}
-
-QString TFmHistory::storedTitle() const
-{
-    // The company title the main program shows in its title line, when its store is here.
-    const QString path = QDir(m_options.home).filePath(QStringLiteral("settings.reg"));
-    if (!QFileInfo::exists(path))
-        return {};
-    try {
-        store::RegistryFile file(path);
-        SettingsStore home(file);
-        home.setRoot(SettingsStore::Root::LocalMachine);
-        if (!home.openKey(store::programKey(QStringLiteral("FmHome"))))
-            return {};
-        return home.readString(QStringLiteral("HmTitle")).trimmed();
-    } catch (const QuillmereError&) {
-        return {}; // a store the main program cannot read either: the field stays to be filled
-    }
-}
-
-void TFmHistory::restoreSettings()
-{
-    if (m_options.home.isEmpty())
-        return;
-    QSettings s(QDir(m_options.home).filePath(QStringLiteral("quillmere-history.ini")),
-                QSettings::IniFormat);
-    m_folder->setText(s.value(QStringLiteral("folder")).toString());
-    m_monitor->setCurrentIndex(std::clamp(s.value(QStringLiteral("monitor"), 1).toInt(), 1, 3) - 1);
-    if (s.contains(QStringLiteral("slots"))) {
-        const QStringList on = s.value(QStringLiteral("slots")).toString().split(QLatin1Char(','));
-        for (int k = 1; k <= history::Slots; ++k)
-            m_slots[size_t(k - 1)]->setChecked(on.contains(QString::number(k)));
-    }
-    m_sv->setChecked(s.value(QStringLiteral("sv"), true).toBool());
-    m_band->setValue(s.value(QStringLiteral("band"), 5.0).toDouble());
-    m_reviewer->setText(s.value(QStringLiteral("reviewer")).toString());
-    m_exportFolder = s.value(QStringLiteral("exports")).toString();
-}
-
-void TFmHistory::storeSettings() const
-{
-    if (m_options.home.isEmpty())
-        return;
-    QSettings s(QDir(m_options.home).filePath(QStringLiteral("quillmere-history.ini")),
-                QSettings::IniFormat);
-    QStringList on;
-    for (int k : chosenSlots())
-        on << QString::number(k);
-    s.setValue(QStringLiteral("folder"), m_folder->text());
-    s.setValue(QStringLiteral("monitor"), m_monitor->currentData().toInt());
-    s.setValue(QStringLiteral("slots"), on.join(QLatin1Char(',')));
-    s.setValue(QStringLiteral("sv"), m_sv->isChecked());
-    s.setValue(QStringLiteral("band"), m_band->value());
-    s.setValue(QStringLiteral("reviewer"), m_reviewer->text());
-    s.setValue(QStringLiteral("exports"), m_exportFolder);
-}
-
-void TFmHistory::closeEvent(QCloseEvent* event)
-{
-    storeSettings();
-    QWidget::closeEvent(event);
 }

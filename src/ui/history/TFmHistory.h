@@ -36,6 +36,7 @@ public:
     TFmHistory(DialogService& dialogs, HistoryOptions options, QWidget* parent = nullptr);
     ~TFmHistory() override;
 
+    static QString caption() { return QStringLiteral("History Viewer"); }
     HistoryPlot* plot() const { return m_plot; }
     bool reading() const;
 
