@@ -50,8 +50,9 @@ const char* readField(const char* p, const char* end, qint64& packed, double& si
     for (; p < end; ++p) {
         const unsigned digit = unsigned(*p - '0');
         if (digit < 10) {
-            mantissa = mantissa * 10 + digit;
-            ++digits;
+            // Past 15 digits the text goes to strtod: stop before the whole number overflows.
+            if (++digits <= 15)
+                mantissa = mantissa * 10 + digit;
             places += places >= 0;
         } else if ((*p == '.' || *p == ',') && places < 0) {
             places = 0;
@@ -77,7 +78,7 @@ void compact(const std::vector<qint64>& values,
              FileChunk& chunk)
 {
     SeriesData& s = chunk.series[std::size_t(series)];
-    const auto at = [&](qsizetype r) { return values[std::size_t(r * SeriesCount + series)]; };
+    const auto at = [&](qsizetype r) { return values[std::size_t(r)]; };
     int decimals = 0;
     bool other = false;
     for (qsizetype r = 0; r < rows; ++r) {
@@ -144,7 +145,7 @@ bool isLeapYear(int year)
 } // namespace
 
 void readFileChunk(const QString& path, const QDate& date, const RowReading& reading,
-                   FileChunk& chunk, std::vector<qint64>& values)
+                   FileChunk& chunk, ValueColumns& values)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -170,7 +171,8 @@ void readFileChunk(const QString& path, const QDate& date, const RowReading& rea
         end = data + whole.size();
     }
 
-    values.clear();
+    for (std::vector<qint64>& column : values)
+        column.clear();
     std::vector<std::pair<std::size_t, double>> side;
     chunk.seconds.reserve(std::size_t(size / 100));
     const qint64 fileDay = daysFromCivil(date.year(), date.month(), date.day());
@@ -241,13 +243,15 @@ void readFileChunk(const QString& path, const QDate& date, const RowReading& rea
             late = false;
         for (int k = 0; k < SeriesCount; ++k)
             if (row[k] == SideValue)
-                side.emplace_back(values.size() + std::size_t(k), rowSide[k]);
-        values.insert(values.end(), row, row + SeriesCount);
+                side.emplace_back((chunk.seconds.size() - 1) * SeriesCount + std::size_t(k),
+                                  rowSide[k]);
+        for (int k = 0; k < SeriesCount; ++k)
+            values[std::size_t(k)].push_back(row[k]);
     }
 
     const qsizetype rows = qsizetype(chunk.seconds.size());
     for (int s = 0; s < SeriesCount; ++s)
-        compact(values, side, s, rows, chunk);
+        compact(values[std::size_t(s)], side, s, rows, chunk);
 }
 
 } // namespace history

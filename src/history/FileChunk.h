@@ -25,6 +25,8 @@ struct FileChunk
     QString problem; // why the file could not be read; empty when it could
 };
 
+using ValueColumns = std::array<std::vector<qint64>, SeriesCount>;
+
 // What a file's rows need to be read: the time text's format (the time of day, as the
 // recorder writes it, or a date and a time), the zone, and the year that two-digit years are
 // put nearest to.
@@ -39,9 +41,10 @@ struct RowReading
 
 // Reads the file at `path` into `chunk`, the header and lines that are not whole rows left
 // out (a header after the first line and those lines are counted as torn). `scratch` holds
-// the values while the file is read; one per thread, reused from file to file.
+// the values while the file is read, a column per series so that a day file's columns are
+// each put in their store in one sweep; one per thread, reused from file to file.
 // Rows with the time of day only are of `date`, the day of the file's name.
 void readFileChunk(const QString& path, const QDate& date, const RowReading& reading,
-                   FileChunk& chunk, std::vector<qint64>& scratch);
+                   FileChunk& chunk, ValueColumns& scratch);
 
 } // namespace history

@@ -16,20 +16,21 @@ SlotStatistics statistics(const MonitorHistory& data, int slot, qint64 t0, qint6
     const qint64 gap = data.gapMs();
     const qint64 step = data.sampleStepMs();
     const qsizetype a = data.lowerBound(t0);
-    const qsizetype b = data.lowerBound(t1 + 1);
+    const qsizetype b = data.upperBound(t1);
     double sum = 0;
     bool inGap = false;
     for (qsizetype r = a; r < b; ++r) {
         const qint64 t = data.timeAt(r);
         const bool last = r + 1 >= data.rowCount();
         const qint64 next = last ? t + step : data.timeAt(r + 1);
-        if (r > a && t - data.timeAt(r - 1) > gap && !inGap) {
-            ++stats.gaps; // rows missing before this one
+        // Missing rows and "Empty" PVs next to each other are one gap.
+        if (r > a && t - data.timeAt(r - 1) > gap) {
+            stats.gaps += !inGap;
+            inGap = true;
         }
         const double v = data.valueAt(r, pv);
         if (v != v) {
-            if (!inGap)
-                ++stats.gaps;
+            stats.gaps += !inGap;
             inGap = true;
             continue;
         }
@@ -100,7 +101,7 @@ QByteArray csvText(const MonitorHistory& data, const std::vector<int>& series, q
     }
     out += "\r\n";
     const qsizetype a = data.lowerBound(t0);
-    const qsizetype b = data.lowerBound(t1 + 1);
+    const qsizetype b = data.upperBound(t1);
     if (a >= b)
         return out;
     const MonitorHistory::Data& d = *data.d;

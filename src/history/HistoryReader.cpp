@@ -6,6 +6,7 @@
 #include "history/TimeTextParser.h"
 
 #include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <thread>
 #ifdef __GLIBC__
@@ -153,11 +154,40 @@ void copySeries(const std::vector<FileChunk>& chunks, const std::vector<Range>& 
     }
 }
 
+// Of locales that name the files alike, the first whose time texts read the first rows.
+QLocale rowLocale(const RecordFileSet& set)
+{
+    if (set.alike.size() < 2)
+        return set.locale;
+    QFile file(set.files.front().path);
+    if (!file.open(QIODevice::ReadOnly))
+        return set.locale;
+    QList<QByteArray> times;
+    for (int k = 0; k < 8 && !file.atEnd(); ++k) {
+        const QByteArray line = file.readLine(4096);
+        const qsizetype tab = line.indexOf('\t');
+        if (tab > 0 && !line.startsWith("Time\t"))
+            times << line.left(tab);
+    }
+    for (const QLocale& locale : set.alike) {
+        const TimeTextParser time(locale, false);
+        const TimeTextParser dateTime(locale, true);
+        LocalStamp stamp;
+        for (const QByteArray& text : times) {
+            const char* end = text.constData() + text.size();
+            if (time.parse(text.constData(), end, stamp) ||
+                dateTime.parse(text.constData(), end, stamp))
+                return locale;
+        }
+    }
+    return set.locale;
+}
+
 } // namespace
 
 HistoryReader::HistoryReader(const QString& folder, int monitor, const QDateTime& from,
                              const QDateTime& to, const std::atomic<bool>* cancel)
-    : m_folder(folder), m_monitor(monitor), m_from(from), m_to(to), m_zone(from.timeZone()),
+    : m_folder(folder), m_monitor(monitor), m_from(from), m_to(to), m_zone(recordZone(from)),
       m_cancel(cancel)
 {
 }
@@ -179,12 +209,13 @@ MonitorHistory HistoryReader::read(ReadReport& report)
         return history;
     }
     const RecordFileSet set = findRecordFiles(monitorFolder, m_from, m_to);
-    report.locale = set.locale;
+    const QLocale locale = rowLocale(set);
+    report.locale = locale;
     if (set.files.empty())
         return history;
 
-    const TimeTextParser time(set.locale, false);
-    const TimeTextParser dateTime(set.locale, true);
+    const TimeTextParser time(locale, false);
+    const TimeTextParser dateTime(locale, true);
     const qint64 fromMs = m_from.toMSecsSinceEpoch();
     const qint64 toMs = m_to.toMSecsSinceEpoch();
     const LocalClock clock(m_zone, fromMs / 1000, toMs / 1000);
@@ -195,7 +226,7 @@ MonitorHistory HistoryReader::read(ReadReport& report)
     std::vector<FileChunk> chunks(set.files.size());
     std::atomic<std::size_t> nextFile{0};
     const auto work = [&] {
-        std::vector<qint64> scratch;
+        ValueColumns scratch;
         for (std::size_t k; (k = nextFile.fetch_add(1)) < set.files.size();) {
             if (m_cancel && m_cancel->load())
                 break;
@@ -237,17 +268,23 @@ MonitorHistory HistoryReader::read(ReadReport& report)
                 d.seconds[at++] = std::int32_t(chunks[r.chunk].seconds[std::size_t(k)] - d.baseSec);
         for (FileChunk& c : chunks)
             std::vector<qint64>().swap(c.seconds);
-        for (int s = 0; s < SeriesCount; ++s) {
-            copySeries(chunks, ranges, s, rows, d.series[std::size_t(s)]);
-            // Each file's copy goes as soon as it is merged, so that the month is not held
-            // twice at its peak.
-            for (FileChunk& c : chunks) {
-                SeriesData& cs = c.series[std::size_t(s)];
-                std::vector<std::int16_t>().swap(cs.i16);
-                std::vector<std::int32_t>().swap(cs.i32);
-                std::vector<float>().swap(cs.f);
+        // A series at a time on each core; each file's copy of a series goes as soon as it
+        // is merged, so that the month is not held twice at its peak.
+        std::atomic<int> nextSeries{0};
+        const auto merge = [&] {
+            for (int s; (s = nextSeries.fetch_add(1)) < SeriesCount;) {
+                copySeries(chunks, ranges, s, rows, d.series[std::size_t(s)]);
+                for (FileChunk& c : chunks) {
+                    SeriesData& cs = c.series[std::size_t(s)];
+                    std::vector<std::int16_t>().swap(cs.i16);
+                    std::vector<std::int32_t>().swap(cs.i32);
+                    std::vector<float>().swap(cs.f);
+                }
             }
-        }
+        };
+        std::thread helper(merge);
+        merge();
+        helper.join();
     }
     chunks.clear();
     chunks.shrink_to_fit();

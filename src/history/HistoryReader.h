@@ -19,8 +19,15 @@ struct RecordFileSet
         QDate date;       // the day its name is of: the date of rows that hold only a time
     };
     QLocale locale;
+    // Locales that give the same names (zh_TW and zh_CN do), `locale` first: their rows tell
+    // them apart.
+    QList<QLocale> alike;
     std::vector<File> files; // in time order, day files before the hour files of their day
 };
+
+// The zone the files' local times are read in: `from`'s when it names one, the system's
+// otherwise (a time given in UTC is still a moment of the recorder's local day).
+QTimeZone recordZone(const QDateTime& from);
 
 // The files of `monitorFolder` whose names fall in the local period [from, to) of `zone`,
 // named by record::fileName in the locale that matches most of them: the system's first,

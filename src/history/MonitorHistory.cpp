@@ -97,8 +97,10 @@ qsizetype MonitorHistory::lowerBound(qint64 utcMs) const
 {
     if (!d)
         return 0;
-    // The first whole second at or after utcMs, relative to the base.
-    const qint64 rel = utcMs - d->baseSec * 1000;
+    // The first whole second at or after utcMs, relative to the base (times the files can
+    // hold are far from where the subtraction would overflow).
+    const qint64 rel =
+        std::clamp<qint64>(utcMs, -(qint64(1) << 60), qint64(1) << 60) - d->baseSec * 1000;
     const qint64 sec = rel >= 0 ? (rel + 999) / 1000 : -((-rel) / 1000);
     if (sec > std::numeric_limits<std::int32_t>::max())
         return rowCount();
@@ -106,6 +108,11 @@ qsizetype MonitorHistory::lowerBound(qint64 utcMs) const
         return 0;
     return std::lower_bound(d->seconds.begin(), d->seconds.end(), std::int32_t(sec)) -
            d->seconds.begin();
+}
+
+qsizetype MonitorHistory::upperBound(qint64 utcMs) const
+{
+    return utcMs == std::numeric_limits<qint64>::max() ? rowCount() : lowerBound(utcMs + 1);
 }
 
 qsizetype MonitorHistory::nearestRow(qint64 utcMs) const
@@ -138,12 +145,15 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
 {
     out.clear();
     const qsizetype n = rowCount();
-    if (n == 0 || series < 0 || series >= SeriesCount || columns <= 0 || t1 < t0)
+    // Windows beyond a hundred thousand years would overflow the column arithmetic.
+    constexpr qint64 Far = qint64(1) << 52;
+    if (n == 0 || series < 0 || series >= SeriesCount || columns <= 0 || t1 < t0 || t0 < -Far ||
+        t1 > Far)
         return;
     const SeriesData& s = d->series[std::size_t(series)];
     const qint64 gap = gapMs();
     const qsizetype a = lowerBound(t0);
-    const qsizetype b = lowerBound(t1 + 1); // rows up to t1 included
+    const qsizetype b = upperBound(t1);
     const qsizetype first = std::max<qsizetype>(a - 1, 0);
     const qsizetype last = std::min(b + 1, n); // one past the last row drawn
     const auto breakAfter = [&](qint64 t) {
@@ -172,10 +182,23 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
         point(first);
     qsizetype prev = first < a ? first : -1; // the last row drawn so far
     const qint64 span = t1 - t0 + 1;
-    qsizetype r0 = a;
+    // The columns' rows first, so that the memory of the columns ahead is on its way while one
+    // is worked on: over a month each column is somewhere else in every level of the pyramid.
+    constexpr int Ahead = 4;
+    std::vector<qsizetype> bounds(std::size_t(columns) + 1);
+    bounds[0] = a;
+    for (int c = 0; c < columns; ++c)
+        bounds[std::size_t(c) + 1] =
+            c + 1 == columns ? b
+                             : d->seek(bounds[std::size_t(c)], b, t0 + span * (c + 1) / columns);
+    for (int c = 0; c < std::min(Ahead, columns); ++c)
+        s.prefetch(bounds[std::size_t(c)]);
     for (int c = 0; c < columns; ++c) {
         const qint64 ce = t0 + span * (c + 1) / columns;
-        const qsizetype r1 = c + 1 == columns ? b : d->seek(r0, b, ce);
+        const qsizetype r0 = bounds[std::size_t(c)];
+        const qsizetype r1 = bounds[std::size_t(c) + 1];
+        if (c + Ahead <= columns)
+            s.prefetch(bounds[std::size_t(c + Ahead)]);
         if (r0 < r1) {
             if (prev >= 0 && d->ms(r0) - d->ms(prev) > gap)
                 breakAfter(d->ms(prev) + d->stepMs);
@@ -187,7 +210,6 @@ void MonitorHistory::drawPoints(int series, qint64 t0, qint64 t1, int columns,
                 breakAfter(cs + (ce - cs) / 2);
             prev = r1 - 1;
         }
-        r0 = r1;
     }
     if (b < n) {
         if (prev >= 0 && d->ms(b) - d->ms(prev) > gap)

@@ -55,6 +55,9 @@ public:
     double valueAt(qsizetype row, int series) const;
     // The first row at or after `utcMs` (rowCount() when none).
     qsizetype lowerBound(qint64 utcMs) const;
+    // The first row after `utcMs` (rowCount() when none): [lowerBound(t0), upperBound(t1)) are
+    // the rows of [t0, t1].
+    qsizetype upperBound(qint64 utcMs) const;
     // The row nearest to `utcMs`; -1 when there are no rows.
     qsizetype nearestRow(qint64 utcMs) const;
 
@@ -78,11 +81,13 @@ private:
     std::unique_ptr<Data> d;
 };
 
-// Reads Monitor `monitor` (1..3) of the record folder `folder` for the local times [from, to):
+// Reads Monitor `monitor` (1..3) of the record folder `folder` for the times [from, to):
 // every day and hour file, .txt and .xls, whose name falls in the period, in the locale that
-// wrote them (found from the names), with torn and duplicated lines skipped and the hour that
-// repeats when the clocks go back read as the later hour. Never writes into the folder.
-// `cancel` set makes it return early with what it has.
+// wrote them (found from the names, and from the rows where two locales name files alike),
+// with torn and duplicated lines skipped and the second pass through the hour that repeats
+// when the clocks go back read as the later hour. The files' local times are of `from`'s time
+// zone when it has one (Qt::TimeZone), of the system's otherwise. Never writes into the
+// folder. `cancel` set makes it return early with what it has.
 MonitorHistory readMonitor(const QString& folder, int monitor, const QDateTime& from,
                            const QDateTime& to, ReadReport* report = nullptr,
                            const std::atomic<bool>* cancel = nullptr);

@@ -27,6 +27,11 @@ QList<QLocale> candidateLocales()
     return locales;
 }
 
+QTimeZone recordZone(const QDateTime& from)
+{
+    return from.timeSpec() == Qt::TimeZone ? from.timeZone() : QTimeZone::systemTimeZone();
+}
+
 RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& from,
                               const QDateTime& to)
 {
@@ -38,8 +43,8 @@ RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& fro
     const QSet<QString> present(entries.begin(), entries.end());
 
     // The period in local seconds, as the names count the hours.
-    const QTimeZone zone = from.timeZone();
-    const QDateTime localFrom = from;
+    const QTimeZone zone = recordZone(from);
+    const QDateTime localFrom = from.toTimeZone(zone);
     const QDateTime localTo = to.toTimeZone(zone);
     const auto localSec = [](const QDateTime& at) {
         return daysFromCivil(at.date().year(), at.date().month(), at.date().day()) * 86400 +
@@ -78,9 +83,12 @@ RecordFileSet findRecordFiles(const QString& monitorFolder, const QDateTime& fro
                 }
             }
         }
+        if (best > 0 && int(files.size()) == best)
+            set.alike << locale;
         if (int(files.size()) > best) {
             best = int(files.size());
             set.locale = locale;
+            set.alike = {locale};
             set.files = std::move(files);
         }
     }

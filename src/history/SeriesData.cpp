@@ -52,6 +52,28 @@ void SeriesData::rawExtent(qsizetype a, qsizetype b, float& min, float& max) con
     }
 }
 
+void SeriesData::prefetch(qsizetype row) const
+{
+    switch (store) {
+    case Store::Int16:
+        __builtin_prefetch(i16.data() + row);
+        break;
+    case Store::Int32:
+        __builtin_prefetch(i32.data() + row);
+        break;
+    default:
+        __builtin_prefetch(f.data() + row);
+        break;
+    }
+    qsizetype index = row / BucketRows;
+    for (const Level& level : levels) {
+        if (index >= qsizetype(level.size()))
+            break;
+        __builtin_prefetch(level.data() + index);
+        index /= LevelFactor;
+    }
+}
+
 void SeriesData::buildPyramid(qsizetype rows)
 {
     levels.clear();

@@ -60,6 +60,8 @@ struct SeriesData
     }
     float valueF(qsizetype row) const { return float(value(row)); }
 
+    // Asks for the memory that the extent of a range starting or ending at `row` reads.
+    void prefetch(qsizetype row) const;
     // Builds the pyramid over `rows` values.
     void buildPyramid(qsizetype rows);
     // The extent of the values of rows [a, b), NaN-free; false when none of them has a value.

@@ -98,6 +98,8 @@ void TestHistory::readsWhatTheRecorderWrote_data()
         << "en_US" << 1 << 0 << utc("2026-10-24T22:30:00Z") << 300 << 60;
     QTest::newRow("en_US hour .txt, clocks forward")
         << "en_US" << 0 << 0 << utc("2026-03-28T23:30:00Z") << 300 << 60;
+    QTest::newRow("zh_CN hour .txt: zh_TW's names, 24-hour rows")
+        << "zh_CN" << 0 << 0 << night << 200 << 60;
     QTest::newRow("the system's own locale, hour .xls")
         << QLocale::system().name() << 0 << 1 << night << 200 << 60;
 }
@@ -131,7 +133,7 @@ void TestHistory::readsWhatTheRecorderWrote()
     QCOMPARE(recorder.stateText(), QStringLiteral("Recording"));
 
     history::ReadReport report;
-    const QDateTime from = start.toLocalTime().addSecs(-3600);
+    const QDateTime from = start.addSecs(-3600); // in UTC: still read in local time
     const MonitorHistory h = history::readMonitor(dir.path(), 1, from, from.addDays(2), &report);
     QCOMPARE(report.locale.name(), QLocale(locale).name());
     QCOMPARE(report.files, int(QDir(dir.path() + QStringLiteral("/Monitor1")).count()) - 2);
@@ -242,6 +244,9 @@ void TestHistory::statisticsOfKnownRows_data()
     QTest::newRow("Empty and missing rows are gaps")
         << QStringList{"6", "Empty", "Empty", "7", "-", "-", "-", "2", "8"} << 0.0 << qsizetype(4)
         << 2.0 << 8.0 << 5.75 << qint64(2000) << qint64(1000) << 2;
+    QTest::newRow("Empty running into missing rows: one gap")
+        << QStringList{"1", "Empty", "-", "-", "-", "2"} << 0.0 << qsizetype(2) << 1.0 << 2.0 << 1.5
+        << qint64(0) << qint64(1000) << 1;
     QTest::newRow("negative values, no band")
         << QStringList{"-1.25", "-3.5", "12.75"} << 0.0 << qsizetype(3) << -3.5 << 12.75 << 8.0 / 3
         << qint64(0) << qint64(2000) << 0;
@@ -304,7 +309,7 @@ void TestHistory::drawnColumnsAreTheExtentOfTheirRows()
     std::vector<history::DrawPoint> points;
     h.drawPoints(0, t0, t1, columns, points);
     const qsizetype a = h.lowerBound(t0);
-    const qsizetype b = h.lowerBound(t1 + 1);
+    const qsizetype b = h.upperBound(t1);
     const qsizetype first = std::max<qsizetype>(a - 1, 0), last = std::min(b + 1, h.rowCount());
     // Brute force: the rows drawn, with a gap point between two rows farther apart than gapMs.
     std::vector<history::DrawPoint> want;
