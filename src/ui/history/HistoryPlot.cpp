@@ -292,12 +292,22 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
                 p.drawPolyline(run);
             run.clear();
         };
+        bool rising = true;
         for (const history::DrawPoint& pt : l.points) {
             if (std::isnan(pt.min)) {
                 flush();
                 continue;
             }
             const double px = xPx(pt.t - origin);
+            if (pt.max != pt.min) {
+                // A column's extent: drawn up and down in turn, so that the stroke from one
+                // column to the next is short (max to max, min to min), not across the band.
+                const double low = yPixel(pt.min);
+                const double high = yPixel(pt.max);
+                run << QPointF(px, rising ? low : high) << QPointF(px, rising ? high : low);
+                rising = !rising;
+                continue;
+            }
             const double y0 = yPixel(pt.min);
             // A level stretch (an SV, mostly) is one segment, not one a column: the middle
             // point of three on one pixel row goes.
@@ -306,8 +316,6 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
                 run.last().setX(px);
             else
                 run << QPointF(px, y0);
-            if (pt.max != pt.min)
-                run << QPointF(px, yPixel(pt.max));
         }
         flush();
     }
