@@ -118,6 +118,11 @@ QString QtDialogService::saveFileName(QWidget* parent, const QString& caption,
     return QFileDialog::getSaveFileName(parent, caption, folder, filter);
 }
 
+QString QtDialogService::folderName(QWidget* parent, const QString& caption, const QString& folder)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, folder);
+}
+
 bool QtDialogService::choosePrinter(QWidget* parent, QPrinter* printer)
 {
     QPrintDialog dialog(printer, parent);

@@ -23,6 +23,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                          const QString& filter) override;
+    QString folderName(QWidget* parent, const QString& caption, const QString& folder) override;
     bool choosePrinter(QWidget* parent, QPrinter* printer) override;
     void openUrl(const QUrl& url) override;
 

@@ -33,6 +33,8 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& folder,
                                  const QString& filter) = 0;
+    // An existing folder; empty when the user cancels.
+    virtual QString folderName(QWidget* parent, const QString& caption, const QString& folder) = 0;
     // Lets the user pick and set up the printer; false when cancelled.
     virtual bool choosePrinter(QWidget* parent, QPrinter* printer) = 0;
     // Opens a web address in the system's browser.

@@ -23,7 +23,8 @@ deb=$(ls "$tmp"/pkg/quillmere-control_*_"$(dpkg --print-architecture)".deb)
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/quillmere ./usr/bin/quillmere-sim ./usr/share/quillmere/button1D.bmp \
+for f in ./usr/bin/quillmere ./usr/bin/quillmere-sim ./usr/bin/quillmere-history \
+  ./usr/share/applications/example.quillmere.History.desktop ./usr/share/quillmere/button1D.bmp \
   ./usr/share/quillmere/button6U.bmp ./usr/share/applications/example.quillmere.Control.desktop \
   ./usr/share/icons/hicolor/scalable/apps/quillmere.svg \
   ./usr/share/metainfo/example.quillmere.Control.metainfo.xml \

@@ -37,6 +37,7 @@ public:
     {
         return fileAnswer;
     }
+    QString folderName(QWidget*, const QString&, const QString&) override { return fileAnswer; }
     bool choosePrinter(QWidget*, QPrinter* printer) override
     {
         ++printDialogs;

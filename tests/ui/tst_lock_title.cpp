@@ -41,6 +41,7 @@ public:
     bool confirm(QWidget*, S, S) override { return true; }
     QString openFileName(QWidget*, S, S, S) override { return {}; }
     QString saveFileName(QWidget*, S, S, S) override { return {}; }
+    QString folderName(QWidget*, S, S) override { return {}; }
     bool choosePrinter(QWidget*, QPrinter*) override { return false; }
     void openUrl(const QUrl&) override {}
 };

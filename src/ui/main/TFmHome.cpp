@@ -39,9 +39,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMutexLocker>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 
@@ -249,7 +251,11 @@ void TFmHome::buildTitleAndPageButtons()
                 QMenu menu(this);
                 QAction* trail = menu.addAction(QStringLiteral("Audit Trail..."));
                 trail->setObjectName(QStringLiteral("ActAuditTrail"));
-                connect(trail, &QAction::triggered, this, &TFmHome::showAuditTrail);
+                connect(trail, &QAction::triggered, this, handled(this, &TFmHome::showAuditTrail));
+                QAction* viewer = menu.addAction(QStringLiteral("History Viewer..."));
+                viewer->setObjectName(QStringLiteral("ActHistoryViewer"));
+                connect(viewer, &QAction::triggered, this,
+                        handled(this, &TFmHome::openHistoryViewer));
                 menu.exec(m_title->mapToGlobal(at));
             }));
 
@@ -327,6 +333,25 @@ TFmAuditTrail* TFmHome::showAuditTrail()
     m_auditTrail->show();
     m_auditTrail->raise();
     return m_auditTrail;
+}
+
+QStringList TFmHome::historyViewerCommand() const
+{
+    // Beside this program in a build tree and in an installed bin folder alike.
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/quillmere-history"),
+            QStringLiteral("--folder"), m_recorder->settings().RecordFolder,
+            QStringLiteral("--audit"), m_audit->folder()};
+}
+
+void TFmHome::openHistoryViewer()
+{
+    QStringList command = historyViewerCommand();
+    const QString program = command.takeFirst();
+    if (!QProcess::startDetached(program, command))
+        m_dialogs.message(this, QCoreApplication::applicationName(),
+                          QStringLiteral("The history viewer could not be started: %1")
+                              .arg(QDir::toNativeSeparators(program)),
+                          DialogService::Icon::Warning);
 }
 
 void TFmHome::setProgramTitle(const QString& title)

@@ -109,6 +109,10 @@ public:
     void setEndReason(const QString& how) { m_endReason = how; }
     // "Audit Trail...", from the title line's context menu: the window, read afresh.
     TFmAuditTrail* showAuditTrail();
+    // "History Viewer...", from the same menu: quillmere-history on the record folder and the
+    // trail, as a program of its own. The command: the program file, then its arguments.
+    QStringList historyViewerCommand() const;
+    void openHistoryViewer();
 
 protected:
     void showEvent(QShowEvent* event) override;
