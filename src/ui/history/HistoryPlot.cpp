@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 struct HistoryPlot::Line
 {
@@ -293,12 +294,45 @@ void HistoryPlot::draw(QPainter& p, const QRect& target) const
             run.clear();
         };
         bool rising = true;
+        // A solid line's column extents are filled as bars a pen wide, each reaching the one
+        // before it: a filled rectangle is written row by row, where a stroked vertical line
+        // is blended pixel by pixel (a month of noisy rows: most of the redraw).
+        const bool bars = l.series % 2 == 0;
+        std::optional<QRectF> bar; // the last bar drawn, while the line goes on from it
         for (const history::DrawPoint& pt : l.points) {
             if (std::isnan(pt.min)) {
                 flush();
+                bar.reset();
                 continue;
             }
             const double px = xPx(pt.t - origin);
+            if (bars && pt.max != pt.min) {
+                double top = yPixel(pt.max);
+                double bottom = yPixel(pt.min);
+                if (!run.isEmpty()) {
+                    top = std::min(top, run.last().y());
+                    bottom = std::max(bottom, run.last().y());
+                    run << QPointF(px, run.last().y());
+                    flush();
+                } else if (bar) {
+                    top = std::min(top, bar->bottom());
+                    bottom = std::max(bottom, bar->top());
+                }
+                // Across too: from the right edge of the bar before, so that columns that
+                // round to pixels one apart leave no gap between them.
+                double left = px - width / 2;
+                if (bar && bar->right() < left && left - bar->right() < 3 * width)
+                    left = bar->right();
+                bar = QRectF(left, top, px + width / 2 - left, bottom - top + width);
+                // On screen whole pixels: a rectangle off the pixel grid is rasterised as a
+                // shape, not filled row by row.
+                p.fillRect(width <= 1 ? QRectF(bar->toRect()) : *bar, colour);
+                continue;
+            }
+            if (bar && run.isEmpty())
+                run << QPointF(bar->center().x(),
+                               std::clamp(yPixel(pt.min), bar->top(), bar->bottom()));
+            bar.reset();
             if (pt.max != pt.min) {
                 // A column's extent: drawn up and down in turn, so that the stroke from one
                 // column to the next is short (max to max, min to min), not across the band.
