@@ -1,6 +1,7 @@
 // An audit trail folder as an auditor may hand it on, edited or cut short: two month files (the
 // input up to its first NUL byte, and the rest), checked, read back and shown as the Audit
 // Trail window and quillmere-audit do.
+#include "FuzzInput.h"
 #include "audit/AuditChain.h"
 #include "audit/AuditView.h"
 
@@ -11,18 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        abort();
-    file.write(bytes);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
@@ -32,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray second = cut < 0 ? QByteArray() : input.mid(cut + 1);
     const QString older = QDir(dir.path()).filePath(QStringLiteral("2026-11.jsonl"));
     const QString newer = QDir(dir.path()).filePath(QStringLiteral("2026-12.jsonl"));
-    put(older, first);
+    writeInput(older, first);
     QFile::remove(newer);
     if (cut >= 0)
-        put(newer, second);
+        writeInput(newer, second);
 
     const audit::ChainReport report = audit::verifyFolder(dir.path());
     // An intact chain counts every line: each one ends in a newline and links to the one before.

@@ -1,6 +1,7 @@
 // databases.ini as typed by hand. Only the SQLite driver is reachable, so that no input makes
 // the target dial a server; the SQLite file itself is never there, so every open fails with
 // the program's error after the whole section has been read.
+#include "FuzzInput.h"
 #include "alarms/AlarmDatabases.h"
 #include "core/QuillmereError.h"
 
@@ -29,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }();
     (void)once;
     const QString home = dir.filePath(QStringLiteral("home"));
-    QFile file(home + QStringLiteral("/databases.ini"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        abort();
-    file.write(reinterpret_cast<const char*>(data), qint64(size));
-    file.close();
+    writeInput(home + QStringLiteral("/databases.ini"), reinterpret_cast<const char*>(data),
+               qsizetype(size));
     for (const QString& name : {alarms::DbAlarmInfo, alarms::DbAlarmCount}) {
         try {
             alarms::openDatabase(name, home);

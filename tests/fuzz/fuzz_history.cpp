@@ -2,6 +2,7 @@
 // the first byte picks the locale and the name (hour or day, .txt or .xls) of the file, the
 // rest is its content. The rows read must be in time order, each time once, within the
 // period, and drawing, statistics and the CSV must take whatever was read.
+#include "FuzzInput.h"
 #include "history/MonitorHistory.h"
 #include "record/RecordFormat.h"
 
@@ -30,11 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QDateTime hour(QDate(2026, 10, 25), QTime(2, 0), berlin);
     const QString path = dir.filePath(QStringLiteral("Monitor1/") +
                                       record::fileName(hour, saveUnit, fileType, locale));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        abort();
-    file.write(reinterpret_cast<const char*>(data + 1), qint64(size - 1));
-    file.close();
+    writeInput(path, reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
 
     const QDateTime from(QDate(2026, 10, 25), QTime(0, 0), berlin);
     const QDateTime to = from.addDays(1);

@@ -1,5 +1,6 @@
 // The file of rows kept at close (record-waiting.dat), as a crash, a full disk or another
 // version may have left it: taken back or refused, and what is taken back is kept again.
+#include "FuzzInput.h"
 #include "record/RecordFiles.h"
 
 #include <QFile>
@@ -12,11 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("record-waiting.dat"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        abort();
-    file.write(reinterpret_cast<const char*>(data), qint64(size));
-    file.close();
+    writeInput(path, reinterpret_cast<const char*>(data), qsizetype(size));
     record::RecordFiles files;
     if (files.takeBack(path)) {
         if (QFile::exists(path) || !files.keep(path))
